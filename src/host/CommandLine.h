@@ -1,0 +1,44 @@
+// Command-line parsing for tonefade-host: positional arguments, options written
+// "--name VALUE" or "--name=VALUE", switches, and the number formats the commands take.
+// Every mistake is thrown as a UsageError, which the program reports with exit status 2.
+#pragma once
+
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class Args {
+public:
+    // Parses argv[first...]: `switches` take no value, `valued` take one.
+    Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
+         std::initializer_list<const char*> valued);
+    bool Has(const std::string& name) const;
+    std::string Value(const std::string& name, const std::string& fallback = "") const;
+    const std::vector<std::string>& Positional() const { return positional_; }
+    // Throws unless there are between min and max positional arguments.
+    void ExpectPositional(std::size_t min, std::size_t max, const char* what) const;
+
+private:
+    std::set<std::string> switches_;
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
+// "--name takes a whole number from MIN to MAX, not 'TEXT'" when out of range or malformed.
+long ParseInteger(const std::string& option, const std::string& text, long min, long max);
+double ParseNumber(const std::string& option, const std::string& text, double min, double max);
+// "WxH", each side from 1 to 32767 (the largest the plug-in's rectangles can address).
+void ParseSize(const std::string& option, const std::string& text, int* width, int* height);
+// "A,B,C", three numbers from 0 to 1.
+void ParseSliders(const std::string& option, const std::string& text, float sliders[3]);
+
+}  // namespace host

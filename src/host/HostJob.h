@@ -1,0 +1,33 @@
+// What every tonefade-host command shares: the options --plugin, --prefs-dir and
+// --quiet, loading the bundle, and the failure of a job (exit status 1), as opposed to
+// wrong usage (UsageError, exit status 2).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "CommandLine.h"
+#include "PluginLoader.h"
+
+namespace host {
+
+struct JobFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct CommonOptions {
+    std::string pluginPath;  // empty: the bundle built beside the program
+    std::string prefsDir;    // empty: the user's preferences folder
+    bool quiet = false;
+};
+
+// The options every command takes, for Args' lists.
+#define TONEFADE_COMMON_SWITCHES "--quiet", "--help"
+#define TONEFADE_COMMON_VALUED "--plugin", "--prefs-dir"
+
+CommonOptions ReadCommonOptions(const Args& args);
+
+// Makes the preferences folder current and loads the plug-in; throws JobFailure.
+LoadedPlugin LoadPluginFor(const CommonOptions& options);
+
+}  // namespace host

@@ -1,0 +1,36 @@
+// Image sequences: a pattern with one frame number (frames/%04d.png) names one PNG, PPM
+// or PAM file per frame. Reading and writing keep the pixels exact: 8-bit RGB, with the
+// alpha channel kept in PAM files.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "MemoryHost.h"
+#include "OutputFiles.h"
+
+namespace host {
+
+enum class ImageKind { None, Png, Ppm, Pam };
+
+// The kind of an image file by its extension (any case).
+ImageKind ImageKindOf(const std::string& path);
+// True when `path` holds exactly one frame-number directive (%d or %0Nd, N < 10); other
+// percent signs must be written %%.
+bool IsSequencePattern(const std::string& path);
+// The file of frame `number`: the pattern with its directive replaced, %% made %.
+std::string SequenceFileName(const std::string& pattern, int number);
+
+// The frames of a sequence: numbered on from the first of 0 to 4 that exists, for as
+// long as the numbers follow without a gap. Null with "PATTERN: ..." when none exists.
+std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, double frameRate, std::string* error);
+
+// Writes frame i as the pattern's file for i; nothing is renamed into place before Finish.
+std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, std::string* error);
+
+// One image file to and from 32-bit worlds. ReadImageFile creates the world.
+bool ReadImageFile(const std::string& path, GWorldPtr* world, std::string* error);
+// Writes the world as the kind of `kind` to `path` as it is (no temporary name).
+bool WriteImageFile(GWorldPtr world, ImageKind kind, const std::string& path, std::string* error);
+
+}  // namespace host

@@ -1,0 +1,19 @@
+// `tonefade-host info`: the plug-in's description of itself (kPlugGetInfo) as readable
+// text or, with --json, as one JSON object.
+#pragma once
+
+#include <string>
+
+#include "HYPluginAPI.h"
+
+namespace host {
+
+extern const char* const kInfoUsage;
+
+int RunInfo(int argc, char** argv);
+
+// The description in the parameter block after kPlugGetInfo, as text or JSON.
+std::string DescribeText(const HYPluginParams& params, const std::string& bundlePath);
+std::string DescribeJson(const HYPluginParams& params, const std::string& bundlePath);
+
+}  // namespace host

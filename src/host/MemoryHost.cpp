@@ -1,0 +1,245 @@
+// The host's callbacks. The parameter block carries the session as `instance`; the few
+// callbacks without it (memory, movie info) use the session that is current.
+#include "MemoryHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "Carbon.h"
+
+namespace host {
+
+namespace {
+
+HostSession* gCurrentSession = nullptr;
+std::unordered_set<Ptr>& HostBlocks() {
+    static std::unordered_set<Ptr> blocks;
+    return blocks;
+}
+
+UInt8* PixelAddress(const PixMap& pm, int x, int y) {
+    return reinterpret_cast<UInt8*>(pm.baseAddr) + std::ptrdiff_t(y - pm.bounds.top) * pm.rowBytes +
+           std::ptrdiff_t(x - pm.bounds.left) * 4;
+}
+
+GWorldPtr NewWorld(int width, int height) {
+    Rect bounds{0, 0, SInt16(height), SInt16(width)};
+    GWorldPtr world = nullptr;
+    if (NewGWorld(&world, 32, &bounds, nullptr, nullptr, 0) != noErr) return nullptr;
+    return world;
+}
+
+}  // namespace
+
+void MemoryClip::AddFrame(std::vector<UInt8> argb, std::vector<int16_t> audio) {
+    frames_.push_back(Frame{std::move(argb), std::move(audio)});
+}
+
+bool MemoryClip::ReadFrame(int index, GWorldPtr world, std::string* error) {
+    if (index < 0 || index >= FrameCount()) {
+        if (error) *error = "frame " + std::to_string(index) + " is outside the clip";
+        return false;
+    }
+    PixMapHandle pm = GetGWorldPixMap(world);
+    const std::vector<UInt8>& src = frames_[std::size_t(index)].argb;
+    for (int y = 0; y < height_; ++y)
+        std::memcpy(GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm),
+                    src.data() + std::size_t(y) * std::size_t(width_) * 4, std::size_t(width_) * 4);
+    return true;
+}
+
+std::vector<int16_t> MemoryClip::FrameAudio(int index) {
+    if (index < 0 || index >= FrameCount()) return {};
+    return frames_[std::size_t(index)].audio;
+}
+
+long HostLiveBlocks() { return long(HostBlocks().size()); }
+
+HYPluginResult HostSession::BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
+                                         const Rect& dstRect, SInt16 opacity) {
+    if (src.baseAddr == nullptr || dst.baseAddr == nullptr || src.pixelSize != 32 || dst.pixelSize != 32)
+        return kPluginBadParams;
+    int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
+    int dw = dstRect.right - dstRect.left, dh = dstRect.bottom - dstRect.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return kPluginOK;
+    const int a = std::clamp<int>(opacity, 0, 255), inv = 255 - a;
+    Rect area;
+    if (!SectRect(&dstRect, &dst.bounds, &area)) return kPluginOK;
+    for (int y = area.top; y < area.bottom; ++y) {
+        int sy = srcRect.top + int(SInt64(y - dstRect.top) * sh / dh);
+        if (sy < src.bounds.top || sy >= src.bounds.bottom) continue;
+        UInt8* d = PixelAddress(dst, area.left, y);
+        for (int x = area.left; x < area.right; ++x, d += 4) {
+            int sx = srcRect.left + int(SInt64(x - dstRect.left) * sw / dw);
+            if (sx < src.bounds.left || sx >= src.bounds.right) continue;
+            const UInt8* s = PixelAddress(src, sx, sy);
+            for (int c = 0; c < 4; ++c) d[c] = UInt8((s[c] * a + d[c] * inv + 127) / 255);
+        }
+    }
+    return kPluginOK;
+}
+
+// The callback table's entries. Each finds its session through `instance`.
+struct Callbacks {
+    static HostSession& Of(void* instance) { return *static_cast<HostSession*>(instance); }
+
+    static Ptr NewPtrClearProc(SInt32 byteCount) {
+        Ptr p = NewPtrClear(byteCount);
+        if (p) HostBlocks().insert(p);
+        return p;
+    }
+    static Ptr NewPtrProc(SInt32 byteCount) {
+        Ptr p = NewPtr(byteCount);
+        if (p) HostBlocks().insert(p);
+        return p;
+    }
+    static void DisposePtrProc(Ptr p) {
+        // Only blocks this host handed out are freed; anything else would corrupt the heap.
+        if (p && HostBlocks().erase(p)) DisposePtr(p);
+    }
+
+    static HYPluginResult GetFrame(void* instance, SInt32 frameNumber, GWorldPtr* frame, SInt16 width,
+                                   SInt16 height, HYRefDVQuality quality, SInt16* volume, void** cookie) {
+        HostSession& s = Of(instance);
+        ++s.counters_.getFrameCalls;
+        s.counters_.qualities.push_back(quality);
+        s.mixed_.clear();
+        if (volume) *volume = 256;
+        if (frameNumber < 0 || frameNumber >= s.clip_.FrameCount() || frameNumber == s.faults_.getFrameFailsAt ||
+            width <= 0 || height <= 0)
+            return kPluginCantGetNeededFrame;
+        if (s.faults_.getFrameGivesNoWorld) return kPluginOK;
+        GWorldPtr world = FetchScaled(s, frameNumber, width + s.faults_.getFrameWrongSize,
+                                      height + s.faults_.getFrameWrongSize);
+        if (world == nullptr) return kPluginOutOfMemory;
+        void* key = reinterpret_cast<void*>(std::intptr_t(s.nextCookie_++));
+        s.loans_[key] = HostSession::Loan{world, frameNumber};
+        *frame = world;
+        *cookie = key;
+        return kPluginOK;
+    }
+
+    // The frame at the asked size: read straight into the lent world when the sizes agree.
+    static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height) {
+        GWorldPtr world = NewWorld(width, height);
+        if (world == nullptr) return nullptr;
+        if (width == s.clip_.Width() && height == s.clip_.Height()) {
+            if (s.clip_.ReadFrame(frameNumber, world, nullptr)) return world;
+            DisposeGWorld(world);
+            return nullptr;
+        }
+        if (s.nativeIndex_ != frameNumber) {
+            if (s.nativeFrame_ == nullptr) s.nativeFrame_ = NewWorld(s.clip_.Width(), s.clip_.Height());
+            if (s.nativeFrame_ == nullptr || !s.clip_.ReadFrame(frameNumber, s.nativeFrame_, nullptr)) {
+                DisposeGWorld(world);
+                return nullptr;
+            }
+            s.nativeIndex_ = frameNumber;
+        }
+        Rect src = {0, 0, SInt16(s.clip_.Height()), SInt16(s.clip_.Width())}, dst = {0, 0, SInt16(height), SInt16(width)};
+        CopyBits(GetPortBitMapForCopyBits(s.nativeFrame_), GetPortBitMapForCopyBits(world), &src, &dst, srcCopy,
+                 nullptr);
+        return world;
+    }
+
+    static HYPluginResult ReleaseFrame(void* instance, void* cookie) {
+        HostSession& s = Of(instance);
+        ++s.counters_.releaseFrameCalls;
+        auto it = s.loans_.find(cookie);
+        if (cookie != nullptr && it == s.loans_.end()) return kPluginBadParams;
+        if (it != s.loans_.end()) {
+            DisposeGWorld(it->second.world);  // harmless when the plug-in disposed of it already
+            s.loans_.erase(it);
+        }
+        // A failing release still takes the frame back: only the answer is wrong.
+        return s.faults_.releaseFrameFails ? kPluginFailed : kPluginOK;
+    }
+
+    static void GetMovieInfo(HYRefDigitalVideoStandard* standard, SInt16* width, SInt16* height,
+                             SInt32* totalFrames) {
+        HostSession* s = gCurrentSession;
+        if (s) ++s->counters_.getMovieInfoCalls;
+        if (standard) *standard = kRefNTSCStandard;
+        if (width) *width = SInt16(s ? s->clip_.Width() : 0);
+        if (height) *height = SInt16(s ? s->clip_.Height() : 0);
+        if (totalFrames) *totalFrames = s ? s->clip_.FrameCount() : 0;
+    }
+
+    static HYPluginResult Blit(PixMapPtr source, PixMapPtr dest, const Rect* sourceRect, const Rect* destRect,
+                               SInt16 opacity) {
+        HostSession* s = gCurrentSession;
+        if (s) {
+            ++s->counters_.blitCalls;
+            s->counters_.blitOpacities.push_back(opacity);
+            if (s->faults_.blitFails) return kPluginFailed;
+        }
+        if (!source || !dest || !sourceRect || !destRect) return kPluginBadParams;
+        return HostSession::BlendPixMaps(*source, *dest, *sourceRect, *destRect, opacity);
+    }
+
+    static HYPluginResult MixAudio(void* instance, void* cookie, SInt32 volume) {
+        HostSession& s = Of(instance);
+        ++s.counters_.mixAudioCalls;
+        s.counters_.mixVolumes.push_back(volume);
+        if (s.faults_.mixAudioFails) return kPluginFailed;
+        auto it = s.loans_.find(cookie);
+        if (it == s.loans_.end()) return kPluginBadParams;
+        std::vector<int16_t> audio = s.clip_.FrameAudio(it->second.frameNumber);
+        if (s.mixed_.size() < audio.size()) s.mixed_.resize(audio.size(), 0);
+        for (std::size_t i = 0; i < audio.size(); ++i) {
+            long v = long(s.mixed_[i]) + long(audio[i]) * volume / 256;
+            s.mixed_[i] = int16_t(std::clamp<long>(v, -32768, 32767));
+        }
+        return kPluginOK;
+    }
+
+    static HYPluginResult GetFilterInfo(void* instance, HYPluginFilterInfo** info) {
+        HostSession& s = Of(instance);
+        ++s.counters_.getFilterInfoCalls;
+        if (s.faults_.filterInfoMissing) return kPluginFailed;
+        *info = &s.filterInfo_;
+        return kPluginOK;
+    }
+
+    static void ReleaseFilterInfo(void* instance, HYPluginFilterInfo*) {
+        ++Of(instance).counters_.releaseFilterInfoCalls;
+    }
+};
+
+HYDisposePtrProcPtr HostDisposePtrProc() { return &Callbacks::DisposePtrProc; }
+
+HostSession::HostSession(FrameSource& clip, int targetWidth, int targetHeight)
+    : clip_(clip), params_(std::make_unique<HYPluginParams>()) {
+    procs_.NewPtr = &Callbacks::NewPtrProc;
+    procs_.NewPtrClear = &Callbacks::NewPtrClearProc;
+    procs_.DisposePtr = &Callbacks::DisposePtrProc;
+    procs_.GetFrame = &Callbacks::GetFrame;
+    procs_.ReleaseFrame = &Callbacks::ReleaseFrame;
+    procs_.GetMovieInfo = &Callbacks::GetMovieInfo;
+    procs_.Blit = &Callbacks::Blit;
+    procs_.MixAudio = &Callbacks::MixAudio;
+    procs_.GetFilterInfo = &Callbacks::GetFilterInfo;
+    procs_.ReleaseFilterInfo = &Callbacks::ReleaseFilterInfo;
+
+    std::memset(params_.get(), 0, sizeof(HYPluginParams));
+    HYPluginParams& p = *params_;
+    p.interfaceVersion = 5;
+    p.instance = this;
+    p.procs = &procs_;
+    p.frameCount = clip.FrameCount();
+    p.getInfo2.selectedFrames = clip.FrameCount();
+    target_ = NewWorld(targetWidth, targetHeight);
+    p.frame = target_;
+    p.frameRect = Rect{0, 0, SInt16(targetHeight), SInt16(targetWidth)};
+    gCurrentSession = this;
+}
+
+HostSession::~HostSession() {
+    for (auto& [cookie, loan] : loans_) DisposeGWorld(loan.world);
+    if (nativeFrame_) DisposeGWorld(nativeFrame_);
+    if (target_) DisposeGWorld(target_);
+    if (gCurrentSession == this) gCurrentSession = nullptr;
+}
+
+}  // namespace host

@@ -1,0 +1,129 @@
+// The host side of the plug-in interface: a clip the user works on, the callback table
+// the plug-in calls (frames, blits, audio, filter settings, memory) and the parameter
+// block, with counters and fault switches so tests can watch and misbehave.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "HYPluginAPI.h"
+
+namespace host {
+
+// A clip: frames by index, 32-bit ARGB, with the audio that belongs to each frame.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual int FrameCount() const = 0;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual double FrameRate() const { return 30.0; }
+    // Fills `world` (Width() × Height(), 32-bit) with frame `index`.
+    virtual bool ReadFrame(int index, GWorldPtr world, std::string* error) = 0;
+    // Interleaved 16-bit samples of the frame's audio; empty for a silent clip.
+    virtual std::vector<int16_t> FrameAudio(int /*index*/) { return {}; }
+    virtual int AudioSampleRate() const { return 0; }
+    virtual int AudioChannels() const { return 0; }
+};
+
+// A clip held in memory as plain ARGB buffers.
+class MemoryClip : public FrameSource {
+public:
+    MemoryClip(int width, int height) : width_(width), height_(height) {}
+    void AddFrame(std::vector<UInt8> argb, std::vector<int16_t> audio = {});
+    int FrameCount() const override { return int(frames_.size()); }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    bool ReadFrame(int index, GWorldPtr world, std::string* error) override;
+    std::vector<int16_t> FrameAudio(int index) override;
+    int AudioSampleRate() const override { return 48000; }
+    int AudioChannels() const override { return 2; }
+    const std::vector<UInt8>& Pixels(int index) const { return frames_.at(std::size_t(index)).argb; }
+
+private:
+    struct Frame {
+        std::vector<UInt8> argb;
+        std::vector<int16_t> audio;
+    };
+    int width_, height_;
+    std::vector<Frame> frames_;
+};
+
+// Switches that make the host misbehave, for tests of the plug-in's failure paths.
+struct HostFaults {
+    int getFrameFailsAt = -1;     // GetFrame fails (kPluginCantGetNeededFrame) for this frame number
+    bool getFrameGivesNoWorld = false;
+    int getFrameWrongSize = 0;    // delivers frames this many pixels wider and higher than asked
+    bool blitFails = false;
+    bool mixAudioFails = false;
+    bool releaseFrameFails = false;
+    bool filterInfoMissing = false;
+};
+
+// What the host saw the plug-in do.
+struct HostCounters {
+    int getFrameCalls = 0;
+    int releaseFrameCalls = 0;
+    int blitCalls = 0;
+    int mixAudioCalls = 0;
+    int getFilterInfoCalls = 0;
+    int releaseFilterInfoCalls = 0;
+    int getMovieInfoCalls = 0;
+    std::vector<SInt16> blitOpacities;
+    std::vector<HYRefDVQuality> qualities;
+    std::vector<SInt32> mixVolumes;
+};
+
+// One host working on one clip: owns the parameter block, the callback table and the
+// target world the plug-in renders into.
+class HostSession {
+public:
+    HostSession(FrameSource& clip, int targetWidth, int targetHeight);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    HYPluginParams& Params() { return *params_; }
+    GWorldPtr Target() const { return target_; }
+    FrameSource& Clip() { return clip_; }
+    HYPluginFilterInfo& FilterInfo() { return filterInfo_; }
+    HostFaults& Faults() { return faults_; }
+    HostCounters& Counters() { return counters_; }
+    // Audio mixed for the frame rendered last (cleared when the next frame starts).
+    std::vector<int16_t>& MixedAudio() { return mixed_; }
+    int OutstandingFrames() const { return int(loans_.size()); }
+
+    // The host's blend: source over destination at opacity/255, per byte, rounded.
+    static HYPluginResult BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
+                                       const Rect& dstRect, SInt16 opacity);
+
+private:
+    friend struct Callbacks;
+    struct Loan {
+        GWorldPtr world;
+        int frameNumber;
+    };
+    FrameSource& clip_;
+    std::unique_ptr<HYPluginParams> params_;
+    HYProcs procs_{};
+    GWorldPtr target_ = nullptr;
+    GWorldPtr nativeFrame_ = nullptr;  // the last frame read, at the clip's own size
+    int nativeIndex_ = -1;
+    HYPluginFilterInfo filterInfo_{{0.5f, 0.5f, 0.5f}, 0, 0};
+    HostFaults faults_;
+    HostCounters counters_;
+    std::map<void*, Loan> loans_;
+    std::vector<int16_t> mixed_;
+    int nextCookie_ = 1;
+};
+
+// Blocks the plug-in allocated through the host and has not freed yet.
+long HostLiveBlocks();
+// The host's DisposePtr callback, for freeing what a plug-in left behind.
+HYDisposePtrProcPtr HostDisposePtrProc();
+
+}  // namespace host

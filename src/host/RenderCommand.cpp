@@ -1,0 +1,255 @@
+// The render and thumbnail commands: arguments, the clip, the session, the pass, and
+// output that is renamed into place only when everything succeeded.
+#include "RenderCommand.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "HostJob.h"
+#include "ImageSequence.h"
+#include "Progress.h"
+#include "RenderDriver.h"
+#include "VideoReader.h"
+#include "VideoWriter.h"
+
+namespace host {
+
+const char* const kRenderUsage =
+    "usage: tonefade-host render INPUT OUTPUT [options]\n"
+    "\n"
+    "Renders INPUT through the plug-in into OUTPUT: kPlugInitialize, kPlugDoFrame for\n"
+    "every frame, kPlugTerminate, as the video editor does.\n"
+    "  INPUT   a video file FFmpeg reads, or an image sequence: frames/%04d.png|.ppm|.pam\n"
+    "          (numbered on from the first of 0..4 that exists)\n"
+    "  OUTPUT  .mp4 (H.264 when available, else MPEG-4), .mkv, .mov, ... with audio;\n"
+    "          an image sequence out/%04d.png|.ppm|.pam (exact pixels, PAM keeps alpha;\n"
+    "          file numbers are the clip's frame numbers from 0); /dev/null writes nothing\n"
+    "  --fade-in N        fade-in length in frames (default 0)\n"
+    "  --fade-out N       fade-out length in frames (default 0)\n"
+    "  --sliders A,B,C    the host's three slider values, 0..1 (default 0.5,0.5,0.5)\n"
+    "  --size WxH         frame size the plug-in renders at (default: the input's)\n"
+    "  --proxy            render a proxy: 240 lines high unless --size, low quality, no audio\n"
+    "  --start N          first frame to render (default 0)\n"
+    "  --frames M         number of frames to render (default: to the end). The plug-in sees\n"
+    "                     the whole clip, so segments join into exactly one full render\n"
+    "  --rate FPS         frame rate of an image-sequence input (default 30)\n"
+    "  --threads N        decoder and encoder threads (default 0: FFmpeg chooses)\n"
+    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
+    "  --prefs-dir DIR    the preferences folder with the plug-in's settings (default: the user's)\n"
+    "  --quiet            no progress bar and no summary\n";
+
+const char* const kThumbnailUsage =
+    "usage: tonefade-host thumbnail INPUT OUTPUT.png [--frame N] [--size WxH] [options]\n"
+    "\n"
+    "Writes the plug-in's placeholder frame (kPlugFilePlaceHolder) for frame N of INPUT.\n"
+    "  --frame N          the frame, as the host's best thumbnail offset (default 0)\n"
+    "  --size WxH         size of the picture (default: the input's)\n"
+    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
+    "  --prefs-dir DIR    the preferences folder (default: the user's)\n"
+    "  --quiet            no summary\n"
+    "OUTPUT may also be .ppm or .pam (with alpha).\n";
+
+namespace {
+
+// Passes frames through and keeps why the last read failed: the host's callbacks can
+// only tell the plug-in that a frame is missing, not why.
+class RecordingClip : public FrameSource {
+public:
+    explicit RecordingClip(FrameSource& inner) : inner_(inner) {}
+    int FrameCount() const override { return inner_.FrameCount(); }
+    int Width() const override { return inner_.Width(); }
+    int Height() const override { return inner_.Height(); }
+    double FrameRate() const override { return inner_.FrameRate(); }
+    bool ReadFrame(int index, GWorldPtr world, std::string* error) override {
+        std::string why;
+        if (inner_.ReadFrame(index, world, &why)) return true;
+        lastError_ = why;
+        if (error) *error = why;
+        return false;
+    }
+    std::vector<int16_t> FrameAudio(int index) override { return inner_.FrameAudio(index); }
+    int AudioSampleRate() const override { return inner_.AudioSampleRate(); }
+    int AudioChannels() const override { return inner_.AudioChannels(); }
+    const std::string& LastError() const { return lastError_; }
+
+private:
+    FrameSource& inner_;
+    std::string lastError_;
+};
+
+struct RenderSettings {
+    std::string input, output;
+    CommonOptions common;
+    PassOptions pass;
+    int width = 0, height = 0;  // 0: from the clip
+    bool framesGiven = false;
+    ReaderOptions reader;
+};
+
+RenderSettings ParseRender(const Args& args) {
+    args.ExpectPositional(2, 2, "INPUT and OUTPUT");
+    RenderSettings s;
+    s.input = args.Positional()[0];
+    s.output = args.Positional()[1];
+    s.common = ReadCommonOptions(args);
+    const long kMaxFrames = 100000000;
+    s.pass.fadeIn = int(ParseInteger("--fade-in", args.Value("--fade-in", "0"), 0, kMaxFrames));
+    s.pass.fadeOut = int(ParseInteger("--fade-out", args.Value("--fade-out", "0"), 0, kMaxFrames));
+    if (args.Has("--sliders")) ParseSliders("--sliders", args.Value("--sliders"), s.pass.sliders);
+    if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &s.width, &s.height);
+    s.pass.proxy = args.Has("--proxy");
+    s.pass.start = int(ParseInteger("--start", args.Value("--start", "0"), 0, kMaxFrames));
+    s.framesGiven = args.Has("--frames");
+    if (s.framesGiven) s.pass.count = int(ParseInteger("--frames", args.Value("--frames"), 1, kMaxFrames));
+    s.reader.sequenceRate = ParseNumber("--rate", args.Value("--rate", "30"), 0.001, 1000.0);
+    s.reader.threads = int(ParseInteger("--threads", args.Value("--threads", "0"), 0, 64));
+    std::string why;
+    if (!KnownOutputType(s.output, &why)) throw UsageError(why);
+    std::error_code ec;
+    if (s.output != "/dev/null" && std::filesystem::weakly_canonical(s.input, ec) ==
+                                       std::filesystem::weakly_canonical(s.output, ec))
+        throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
+    return s;
+}
+
+std::unique_ptr<FrameSource> OpenInput(const std::string& path, const ReaderOptions& options) {
+    std::string error;
+    std::unique_ptr<FrameSource> clip = OpenClip(path, options, &error);
+    if (!clip) throw JobFailure(error);
+    return clip;
+}
+
+// A proxy is what the editor shows while editing: small frames, 240 lines high.
+void ChooseSize(const FrameSource& clip, bool proxy, int* width, int* height) {
+    if (*width > 0) return;
+    *width = clip.Width();
+    *height = clip.Height();
+    if (proxy && clip.Height() > 240) {
+        *height = 240;
+        *width = std::max(2, int(std::lround(clip.Width() * 240.0 / clip.Height() / 2.0)) * 2);
+    }
+}
+
+// Each side fits the plug-in's 16-bit rectangles; the whole must fit one offscreen world.
+void CheckFrameSize(int width, int height) {
+    if (long(width) * long(height) > toolbox::kMaxGWorldPixels)
+        throw UsageError("frames of " + std::to_string(width) + "x" + std::to_string(height) +
+                         " have more pixels than one offscreen world holds (" +
+                         std::to_string(toolbox::kMaxGWorldPixels) + ")");
+}
+
+void CheckSegment(const RenderSettings& s, const FrameSource& clip) {
+    const int total = clip.FrameCount();
+    if (s.pass.start >= total)
+        throw UsageError("--start " + std::to_string(s.pass.start) + " is past the end of " + s.input + " (" +
+                         std::to_string(total) + " frames)");
+    if (s.framesGiven && s.pass.start + s.pass.count > total)
+        throw UsageError("--start " + std::to_string(s.pass.start) + " --frames " + std::to_string(s.pass.count) +
+                         " reaches past the end of " + s.input + " (" + std::to_string(total) + " frames)");
+}
+
+std::string PassFailure(const RenderSettings& s, const PassResult& r, const RecordingClip& clip) {
+    if (!r.sinkError.empty()) return r.sinkError;
+    if (r.result == kPluginOK) return clip.LastError();
+    std::string what = std::string("the plug-in answered ") + r.selector + " with " + ResultName(r.result) + " (" +
+                       std::to_string(int(r.result)) + ")";
+    if (r.failedFrame >= 0) what += " at frame " + std::to_string(r.failedFrame);
+    if (!clip.LastError().empty()) return clip.LastError() + "; " + what;
+    return s.input + ": " + what;
+}
+
+void CallGetInfo(const LoadedPlugin& plugin, HostSession& session) {
+    HYPluginResult r = CallPlugin(plugin.entry, session, kPlugGetInfo);
+    if (r != kPluginOK)
+        throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r) + " (" +
+                         std::to_string(int(r)) + ")");
+}
+
+void PrintSummary(const RenderSettings& s, const PassResult& r, int width, int height, int total, double seconds) {
+    std::fprintf(stderr, "tonefade-host: rendered frames %d-%d of %d (%dx%d) from %s to %s in %.2f s, %.1f frames/s\n",
+                 s.pass.start, s.pass.start + r.framesRendered - 1, total, width, height, s.input.c_str(),
+                 s.output.c_str(), seconds, seconds > 0 ? r.framesRendered / seconds : 0.0);
+}
+
+}  // namespace
+
+int RunRender(int argc, char** argv) {
+    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--proxy"},
+              {TONEFADE_COMMON_VALUED, "--fade-in", "--fade-out", "--sliders", "--size", "--start", "--frames",
+               "--rate", "--threads"});
+    if (args.Has("--help")) return std::fputs(kRenderUsage, stdout), 0;
+    RenderSettings s = ParseRender(args);
+    InstallInterruptHandlers();
+    LoadedPlugin plugin = LoadPluginFor(s.common);
+    std::unique_ptr<FrameSource> source = OpenInput(s.input, s.reader);
+    RecordingClip clip(*source);
+    CheckSegment(s, clip);
+    ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
+    CheckFrameSize(s.width, s.height);
+    OutputSpec spec{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
+                    s.reader.threads};
+    std::string error;
+    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, spec, &error);
+    if (!sink) throw JobFailure(error);
+    HostSession session(clip, s.width, s.height);
+    CallGetInfo(plugin, session);
+    const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
+    ProgressBar bar(!s.common.quiet && isatty(STDERR_FILENO), count);
+    PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) { bar.Update(done); });
+    bar.Clear();
+    if (Interrupted()) {
+        sink.reset();
+        std::fprintf(stderr, "tonefade-host: interrupted; %s was not written\n", s.output.c_str());
+        return InterruptedStatus();
+    }
+    if (!result.ok()) throw JobFailure(PassFailure(s, result, clip));
+    if (!sink->Finish(&error)) throw JobFailure(error);
+    if (!s.common.quiet) PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
+    return 0;
+}
+
+int RunThumbnail(int argc, char** argv) {
+    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--frame", "--size"});
+    if (args.Has("--help")) return std::fputs(kThumbnailUsage, stdout), 0;
+    args.ExpectPositional(2, 2, "INPUT and OUTPUT.png");
+    const std::string input = args.Positional()[0], output = args.Positional()[1];
+    CommonOptions common = ReadCommonOptions(args);
+    const int frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
+    int width = 0, height = 0;
+    if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &width, &height);
+    ImageKind kind = ImageKindOf(output);
+    if (kind == ImageKind::None || IsSequencePattern(output))
+        throw UsageError(output + ": the thumbnail is written as one .png (or .ppm or .pam) file");
+    LoadedPlugin plugin = LoadPluginFor(common);
+    std::unique_ptr<FrameSource> source = OpenInput(input, ReaderOptions{});
+    RecordingClip clip(*source);
+    if (frame >= clip.FrameCount())
+        throw UsageError("--frame " + std::to_string(frame) + " is past the end of " + input + " (" +
+                         std::to_string(clip.FrameCount()) + " frames)");
+    ChooseSize(clip, false, &width, &height);
+    CheckFrameSize(width, height);
+    std::string error;
+    if (!CheckOutputFolder(output, &error)) throw JobFailure(error);
+    HostSession session(clip, width, height);
+    CallGetInfo(plugin, session);
+    session.Params().getInfo.bestThumbOffset = frame;
+    HYPluginResult r = CallPlugin(plugin.entry, session, kPlugFilePlaceHolder);
+    // The placeholder reports only how the pass began; a frame that could not be read
+    // would leave an empty picture, which must not pass for a thumbnail.
+    if (r != kPluginOK || !clip.LastError().empty()) {
+        PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
+        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}}, failed, clip));
+    }
+    PendingFiles files;
+    if (!WriteImageFile(session.Target(), kind, files.Add(output), &error)) throw JobFailure(output + ": " + error);
+    if (!files.Commit(&error)) throw JobFailure(error);
+    if (!common.quiet)
+        std::fprintf(stderr, "tonefade-host: wrote the placeholder of frame %d of %s (%dx%d) to %s\n", frame,
+                     input.c_str(), width, height, output.c_str());
+    return 0;
+}
+
+}  // namespace host

@@ -1,0 +1,21 @@
+// Clips from files: any video that FFmpeg reads, or an image sequence given as a pattern
+// (frames/%04d.png). Frames are decoded straight into the host's 32-bit worlds.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "MemoryHost.h"
+
+namespace host {
+
+struct ReaderOptions {
+    int threads = 0;             // decoder threads; 0 lets FFmpeg choose
+    double sequenceRate = 30.0;  // frames per second of an image sequence
+};
+
+// Null with one line "INPUT: reason" when the input is missing, unreadable, not video,
+// a pattern that matches nothing, or larger than the plug-in can address.
+std::unique_ptr<FrameSource> OpenClip(const std::string& path, const ReaderOptions& options, std::string* error);
+
+}  // namespace host

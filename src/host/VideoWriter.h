@@ -1,0 +1,31 @@
+// Where a render's frames go, chosen by the output's name: a video file (.mp4 with
+// H.264 when FFmpeg has an encoder for it, else MPEG-4; .mkv, .mov, and whatever else
+// FFmpeg writes) with the mixed audio, an image sequence, or nothing at all ("/dev/null").
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "OutputFiles.h"
+
+namespace host {
+
+struct OutputSpec {
+    int width = 0;
+    int height = 0;
+    double frameRate = 30.0;
+    int sampleRate = 0;  // 0: no audio track
+    int channels = 0;
+    int threads = 0;     // encoder threads; 0 lets FFmpeg choose
+};
+
+// False with "OUTPUT: reason" when the name says nothing FFmpeg or the host can write.
+bool KnownOutputType(const std::string& path, std::string* error);
+
+// Null with "OUTPUT: reason" when the output cannot be created.
+std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& spec, std::string* error);
+
+// The video encoder used for `path` ("libx264", "mpeg4", ...), for messages.
+std::string VideoEncoderFor(const std::string& path);
+
+}  // namespace host

@@ -1,0 +1,30 @@
+// TonefadeKernels: the instruction-set choice behind TonefadeEffect and the switches that
+// let tests and benchmarks run every row kernel and both arithmetics on one machine.
+#pragma once
+
+#include "MacTypes.h"
+
+// The row kernels: portable C++, AVX2, AVX-512 (F and BW).
+enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512 };
+
+// Whether this processor (and its operating system) can run the kernels; kAuto and kScalar
+// always can.
+bool TonefadeISASupported(TonefadeISA isa);
+// Makes TonefadeEffect use the given kernels; kAuto goes back to the widest available.
+// Returns false and changes nothing when the processor lacks the instruction set.
+bool SetTonefadeISAForTesting(TonefadeISA isa);
+// The kernels TonefadeEffect runs now (never kAuto).
+TonefadeISA CurrentTonefadeISA();
+
+// How the pixels of a slider value are computed: the integer form (with its corrections),
+// once it has been checked equal to the double expression on all 65,536 (channel, grey)
+// pairs, or the double expression itself.
+enum class TonefadeArithmetic : int { kInteger, kExact };
+struct TonefadeSliderInfo {
+    TonefadeArithmetic arithmetic;
+    int corrections;  // runs of pairs where the integer form needed patching
+};
+TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1);
+// Makes every slider value take the double expression, so that its vector code can be
+// checked on ordinary sliders too; false goes back to the checked choice.
+void SetTonefadeExactOnlyForTesting(bool exactOnly);

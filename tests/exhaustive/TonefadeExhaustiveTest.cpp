@@ -1,0 +1,164 @@
+// Every 24-bit colour through the Tonefade kernel, on every row kernel and arithmetic, against
+// the effect computed per pixel from its definition; and every reachable (channel, grey)
+// pair for a wide sweep of slider values.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "effect/PixelLib.h"
+#include "effect/Tonefade.h"
+#include "effect/TonefadeKernels.h"
+
+namespace {
+
+// One channel as defined: the product rounded to a double, then the add, trunc, 16 bits, 8 bits.
+UInt8 RefChannel(int c, int mixer, SInt16 slider) {
+    const double percent = slider / 100.0;
+    const double product = double(mixer - c) * percent;
+    const double value = std::trunc(double(c) + product);
+    if (!(std::fabs(value) < 9.2e18)) return 0;
+    return UInt8(SInt16(UInt16(SInt64(value))));
+}
+
+pixRec RefPixel(pixRec p, SInt16 slider) {
+    const int mixer = (p.red + p.green + p.blue) / 3;
+    return {p.alpha, RefChannel(p.red, mixer, slider), RefChannel(p.green, mixer, slider),
+            RefChannel(p.blue, mixer, slider)};
+}
+
+struct Mode {
+    TonefadeISA isa;
+    bool exactOnly;
+};
+
+struct World {
+    GWorldPtr gw = nullptr;
+    World(int w, int h) {
+        const Rect bounds{0, 0, SInt16(h), SInt16(w)};
+        NewGWorld(&gw, 32, &bounds, nullptr, nullptr, 0);
+    }
+    ~World() { DisposeGWorld(gw); }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+    pixRec* Row(int y) const {
+        PixMapHandle pm = GetGWorldPixMap(gw);
+        return reinterpret_cast<pixRec*>(GetPixBaseAddr(pm) + long(y) * GetPixRowBytes(pm));
+    }
+};
+
+// Runs the kernel over a world and counts the pixels that differ from the definition.
+long Mismatches(const World& src, const World& dst, int w, int h, SInt16 slider, std::string* first) {
+    TonefadeEffect(src.gw, dst.gw, Rect{0, 0, SInt16(h), SInt16(w)}, true, slider);
+    long bad = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const pixRec in = src.Row(y)[x], got = dst.Row(y)[x], want = RefPixel(in, slider);
+            if (std::memcmp(&got, &want, sizeof got) == 0) continue;
+            if (bad++ == 0) {
+                std::ostringstream os;
+                os << "rgb " << int(in.red) << ',' << int(in.green) << ',' << int(in.blue) << " got "
+                   << int(got.red) << ',' << int(got.green) << ',' << int(got.blue) << " want " << int(want.red)
+                   << ',' << int(want.green) << ',' << int(want.blue);
+                *first = os.str();
+            }
+        }
+    return bad;
+}
+
+bool UseMode(const Mode& mode) {
+    if (!SetTonefadeISAForTesting(mode.isa)) return false;
+    SetTonefadeExactOnlyForTesting(mode.exactOnly);
+    return true;
+}
+void ResetMode() {
+    SetTonefadeISAForTesting(TonefadeISA::kAuto);
+    SetTonefadeExactOnlyForTesting(false);
+}
+
+class TonefadeExhaustive : public ::testing::TestWithParam<std::tuple<Mode, SInt16>> {
+protected:
+    void SetUp() override {
+        if (!UseMode(std::get<0>(GetParam()))) GTEST_SKIP() << "instruction set not available";
+    }
+    void TearDown() override { ResetMode(); }
+};
+
+class TonefadeSweep : public ::testing::TestWithParam<Mode> {
+protected:
+    void SetUp() override {
+        if (!UseMode(GetParam())) GTEST_SKIP() << "instruction set not available";
+    }
+    void TearDown() override { ResetMode(); }
+};
+
+// 2^24 colours in 16 bands of 4096 × 256: red is the band's row block, green and blue the
+// column; alpha varies so that it is seen to pass through untouched.
+TEST_P(TonefadeExhaustive, EveryColour) {
+    const SInt16 slider = std::get<1>(GetParam());
+    const int w = 4096, h = 256;
+    World src(w, h), dst(w, h);
+    for (int band = 0; band < 16; ++band) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const UInt32 rgb = UInt32(band * h + y) << 12 | UInt32(x);
+                src.Row(y)[x] = {UInt8(x * 7 + y * 13 + band), UInt8(rgb >> 16), UInt8(rgb >> 8), UInt8(rgb)};
+            }
+        std::string first;
+        const long bad = Mismatches(src, dst, w, h, slider, &first);
+        ASSERT_EQ(bad, 0) << "band " << band << ", first: " << first;
+    }
+}
+
+// Every pair a pixel can have, through the red channel (row = red, column = green + blue),
+// for every slider from -1000 to 1100 and a stride through the rest of the 16-bit range.
+TEST_P(TonefadeSweep, EveryReachablePair) {
+    const int w = 511, h = 256;
+    World src(w, h), dst(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src.Row(y)[x] = {UInt8(x), UInt8(y), UInt8(std::min(x, 255)), UInt8(x - std::min(x, 255))};
+    std::vector<int> sliders;
+    for (int s = -1000; s <= 1100; ++s) sliders.push_back(s);
+    for (int s = -32768; s <= 32767; s += 61) sliders.push_back(s);
+    sliders.push_back(32767);
+    for (int s : sliders) {
+        std::string first;
+        const long bad = Mismatches(src, dst, w, h, SInt16(s), &first);
+        ASSERT_EQ(bad, 0) << "slider " << s << ", first: " << first;
+    }
+}
+
+const char* const kISANames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<Mode, SInt16>>& info) {
+    const Mode mode = std::get<0>(info.param);
+    const int slider = std::get<1>(info.param);
+    std::ostringstream name;
+    name << kISANames[int(mode.isa)] << (mode.exactOnly ? "Exact" : "") << "_slider" << (slider < 0 ? "Minus" : "")
+         << std::abs(slider);
+    return name.str();
+}
+
+std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
+    std::ostringstream name;
+    name << kISANames[int(info.param.isa)] << (info.param.exactOnly ? "Exact" : "");
+    return name.str();
+}
+
+const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{TonefadeISA::kScalar, true},
+                                      Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
+                                      Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true});
+
+INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive,
+                         ::testing::Combine(kModes, ::testing::Values<SInt16>(-50, 0, 1, 29, 30, 50, 57, 80, 99, 100, 200)),
+                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, ModeName);
+
+}  // namespace

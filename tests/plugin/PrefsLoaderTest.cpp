@@ -1,0 +1,376 @@
+// The preferences file: exact bytes of the saved record, round trips, records that
+// must be refused, failures that must change nothing, the caller's resource file
+// restored, and a saving process killed at random moments.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "Carbon.h"
+#include "effect/PrefsLoader.h"
+#include "files/AtomicFile.h"
+#include "resources/ResourceFormat.h"
+#include "toolbox/ResTestSupport.h"
+
+namespace {
+
+using restest::Bytes;
+
+// Settings in which every field, and every element, differs from the others.
+pluginDataRec Distinct(int seed) {
+    pluginDataRec r{};
+    r.startRel = relRect{0.1 * seed, 1.0 / 3.0 + seed, -0.0 - seed, 1e-300 * seed};
+    r.endRel = relRect{0.25 + seed, 0.5 + seed, 0.75 + seed, 1.0 + seed};
+    for (int i = 0; i < 6; ++i) {
+        r.sliders[i] = SInt16(-300 + 100 * i + seed);
+        r.colors[i] = RGBColor{UInt16(1000 * i + seed), UInt16(65535 - i - seed), UInt16(0x0102 * (i + 1))};
+    }
+    r.frameStartColor = RGBColor{UInt16(11 + seed), 12, 13};
+    r.frameEndColor = RGBColor{UInt16(0xFFF0 + seed), 0x8000, 1};
+    r.mediaType = SInt16(4 + seed);  // outside 1..3: reading applies no limits
+    return r;
+}
+
+void PutLE(Bytes& b, std::size_t at, UInt32 value, int width) {
+    for (int i = 0; i < width; ++i) b[at + std::size_t(i)] = UInt8(value >> (8 * i));
+}
+
+void PutDouble(Bytes& b, std::size_t at, double d) { std::memcpy(&b[at], &d, 8); }
+
+// The record as it must lie on an Intel build, laid out from the documented offsets.
+Bytes ExpectedRecord(const pluginDataRec& r) {
+    Bytes b(392, 0);
+    PutLE(b, 0, 392, 4);
+    PutLE(b, 4, 3, 4);
+    const relRect* rects[] = {&r.startRel, &r.endRel};
+    for (std::size_t k = 0; k < 2; ++k) {
+        PutDouble(b, 8 + 32 * k, rects[k]->left);
+        PutDouble(b, 16 + 32 * k, rects[k]->right);
+        PutDouble(b, 24 + 32 * k, rects[k]->top);
+        PutDouble(b, 32 + 32 * k, rects[k]->bottom);
+    }
+    auto putColor = [&](std::size_t at, RGBColor c) {
+        PutLE(b, at, c.red, 2), PutLE(b, at + 2, c.green, 2), PutLE(b, at + 4, c.blue, 2);
+    };
+    for (std::size_t i = 0; i < 6; ++i) putColor(72 + 6 * i, r.colors[i]);
+    for (std::size_t i = 0; i < 6; ++i) PutLE(b, 108 + 2 * i, UInt16(r.sliders[i]), 2);
+    putColor(120, r.frameStartColor);
+    putColor(126, r.frameEndColor);
+    PutLE(b, 132, UInt16(r.mediaType), 2);
+    const std::string misc = "Config save for Qorvel iMovie plug-in";
+    b[134] = UInt8(misc.size());
+    std::memcpy(&b[135], misc.data(), misc.size());
+    return b;
+}
+
+class PrefsLoader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        toolbox::SetPreferencesFolder(folder.path());
+        live_ = toolbox::LivePtrCount();
+    }
+    void TearDown() override {
+        toolbox::FailAtomicWriteForTesting(toolbox::AtomicWriteStep::None);
+        toolbox::ArmFault(toolbox::FaultSite::Memory, 0);
+        EXPECT_TRUE(toolbox::OpenResFiles().empty()) << "a resource file was left open";
+        for (ResFileRefNum refNum : toolbox::OpenResFiles()) CloseResFile(refNum);
+        toolbox::SetPreferencesFolder("");
+        EXPECT_EQ(toolbox::LivePtrCount(), live_) << "handles leaked";
+    }
+
+    std::string PrefsPath() const { return folder / "vardo-Prefs"; }
+
+    // The file as an independent parse sees it.
+    toolbox::resfork::Image StoredImage() const {
+        toolbox::resfork::Image image;
+        EXPECT_EQ(toolbox::resfork::Parse(restest::ReadFile(PrefsPath()), &image), noErr);
+        return image;
+    }
+
+    // The 'Pref' 1 resource's bytes; empty when there is none.
+    Bytes StoredRecord() const {
+        for (const auto& type : StoredImage().types)
+            if (type.type == cPrefsType)
+                for (const auto& r : type.resources)
+                    if (r.id == 1) return r.data;
+        return {};
+    }
+
+    // A preferences file holding `resources`, written with the Resource Manager.
+    void MakePrefsFile(const std::vector<std::tuple<ResType, ResID, std::string, Bytes>>& resources) {
+        FSSpec spec;
+        toolbox::PathToFSSpec(PrefsPath(), &spec);
+        FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
+        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        ASSERT_NE(refNum, -1);
+        for (const auto& [type, id, name, bytes] : resources)
+            AddResource(restest::MakeHandle(bytes), type, id, restest::Pascal(name));
+        CloseResFile(refNum);
+        ASSERT_EQ(ResError(), noErr);
+    }
+
+    restest::TempFolder folder;
+    long live_ = 0;
+};
+
+bool Same(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST_F(PrefsLoader, SavingThenReadingRestoresAllSevenFieldsExactly) {
+    pluginDataRec saved = Distinct(1);
+    ASSERT_TRUE(SaveConfig(&saved));
+    pluginDataRec read = Distinct(2);
+    ASSERT_TRUE(ReadConfig(&read));
+    EXPECT_TRUE(Same(read, saved));
+    EXPECT_TRUE(std::signbit(read.startRel.top)) << "-0.0 must come back as -0.0";
+}
+
+TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByte) {
+    if (TONEFADE_BIG_ENDIAN_BUILD) GTEST_SKIP() << "the layout below is the Intel one";
+    pluginDataRec saved = Distinct(3);
+    ASSERT_TRUE(SaveConfig(&saved));
+    auto image = StoredImage();
+    ASSERT_EQ(image.types.size(), 1u);
+    EXPECT_EQ(image.types[0].type, FOUR_CHAR_CODE("Pref"));
+    ASSERT_EQ(image.types[0].resources.size(), 1u);
+    const auto& r = image.types[0].resources[0];
+    EXPECT_EQ(r.id, 1);
+    EXPECT_EQ(r.name, "Config Settings");
+    EXPECT_EQ(r.data, ExpectedRecord(saved));
+    FSSpec spec;
+    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &spec), noErr);
+    FInfo info{};
+    ASSERT_EQ(FSpGetFInfo(&spec, &info), noErr);
+    if (info.fdType != 0) {  // where the file system keeps extended attributes
+        EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("Pref"));
+        EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("qvl "));
+    }
+}
+
+TEST_F(PrefsLoader, SavingTwiceLeavesExactlyOneRecordHoldingTheSecond) {
+    pluginDataRec first = Distinct(1), second = Distinct(2);
+    ASSERT_TRUE(SaveConfig(&first));
+    ASSERT_TRUE(SaveConfig(&second));
+    auto image = StoredImage();
+    ASSERT_EQ(image.types.size(), 1u);
+    ASSERT_EQ(image.types[0].resources.size(), 1u);
+    EXPECT_EQ(image.types[0].resources[0].data, ExpectedRecord(second));
+}
+
+TEST_F(PrefsLoader, OtherResourcesOfTheFileAreLeftAsTheyWere) {
+    MakePrefsFile({{FOUR_CHAR_CODE("TEXT"), 128, "keep me", {1, 2, 3}},
+                   {cPrefsType, 2, "", Bytes(50, 0xAA)},
+                   {cPrefsType, 1, "old", Bytes(392, 0)}});
+    pluginDataRec saved = Distinct(4);
+    ASSERT_TRUE(SaveConfig(&saved));
+    auto image = StoredImage();
+    std::map<std::pair<ResType, ResID>, toolbox::resfork::Resource> found;
+    for (const auto& t : image.types)
+        for (const auto& r : t.resources) found[{t.type, r.id}] = r;
+    ASSERT_EQ(found.size(), 3u);
+    const auto& text = found[std::make_pair(FOUR_CHAR_CODE("TEXT"), ResID(128))];
+    EXPECT_EQ(text.name, "keep me");
+    EXPECT_EQ(text.data, (Bytes{1, 2, 3}));
+    const auto& other = found[std::make_pair(cPrefsType, ResID(2))];
+    EXPECT_FALSE(other.hasName);
+    EXPECT_EQ(other.data, Bytes(50, 0xAA));
+    const auto& record = found[std::make_pair(cPrefsType, ResID(1))];
+    EXPECT_EQ(record.name, "Config Settings");
+    EXPECT_EQ(record.data, ExpectedRecord(saved));
+}
+
+TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {
+    const Bytes good = ExpectedRecord(Distinct(5));
+    auto with = [&](std::size_t at, UInt32 value) {
+        Bytes b = good;
+        PutLE(b, at, value, 4);
+        return b;
+    };
+    struct Case {
+        const char* what;
+        Bytes record;
+        bool accepted;
+    } cases[] = {
+        {"PowerPC size 390", with(0, 390), false},
+        {"size 0", with(0, 0), false},
+        {"size 393", with(0, 393), false},
+        {"big-endian 392", with(0, 0x88010000), false},
+        {"version 2", with(4, 2), false},
+        {"version 4", with(4, 4), false},
+        {"one byte short", Bytes(good.begin(), good.end() - 1), false},
+        {"header only", Bytes(good.begin(), good.begin() + 8), false},
+        {"half a header", Bytes(good.begin(), good.begin() + 4), false},
+        {"empty", Bytes{}, false},
+        {"any miscString", [&] { Bytes b = good; b[134] = 3, b[135] = 'x'; return b; }(), true},
+        {"longer than the record", [&] { Bytes b = good; b.resize(400, 0x55); return b; }(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(PrefsPath());
+        MakePrefsFile({{cPrefsType, 1, "Config Settings", c.record}});
+        pluginDataRec settings = Distinct(9), before = settings;
+        EXPECT_EQ(bool(ReadConfig(&settings)), c.accepted);
+        if (c.accepted) {
+            Bytes back = ExpectedRecord(settings);
+            EXPECT_TRUE(std::equal(back.begin() + 8, back.begin() + 134, good.begin() + 8));
+        } else {
+            EXPECT_TRUE(Same(settings, before));
+        }
+    }
+}
+
+TEST_F(PrefsLoader, AMissingPreferencesFolderGivesFalseAndIsNotCreated) {
+    toolbox::SetPreferencesFolder(folder / "absent");
+    pluginDataRec settings = Distinct(1), before = settings;
+    EXPECT_FALSE(SaveConfig(&settings));
+    EXPECT_FALSE(ReadConfig(&settings));
+    EXPECT_TRUE(Same(settings, before));
+    EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
+}
+
+TEST_F(PrefsLoader, AMissingFileIsCreatedBySavingButNotByReading) {
+    pluginDataRec settings = Distinct(1), before = settings;
+    EXPECT_FALSE(ReadConfig(&settings));
+    EXPECT_TRUE(Same(settings, before));
+    EXPECT_FALSE(std::filesystem::exists(PrefsPath()));
+    EXPECT_TRUE(SaveConfig(&settings));
+    EXPECT_EQ(StoredRecord(), ExpectedRecord(settings));
+}
+
+TEST_F(PrefsLoader, ADamagedFileGivesFalseAndStaysByteForByteUnchanged) {
+    Bytes cut = restest::HandMadeFile::Make();
+    cut.resize(cut.size() - 3);
+    const std::vector<std::pair<const char*, Bytes>> damaged = {
+        {"empty", {}}, {"text", Bytes(100, 'x')}, {"cut short", cut}, {"header only", Bytes(16, 0xFF)}};
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        restest::WriteFile(PrefsPath(), bytes);
+        pluginDataRec settings = Distinct(2), before = settings;
+        EXPECT_FALSE(SaveConfig(&settings));
+        EXPECT_FALSE(ReadConfig(&settings));
+        EXPECT_TRUE(Same(settings, before));
+        EXPECT_EQ(restest::ReadFile(PrefsPath()), bytes);
+    }
+}
+
+TEST_F(PrefsLoader, ANilRecordGivesFalseWithoutTouchingTheFile) {
+    EXPECT_FALSE(SaveConfig(nullptr));
+    EXPECT_FALSE(std::filesystem::exists(PrefsPath())) << "no file may be created";
+    pluginDataRec saved = Distinct(1);
+    ASSERT_TRUE(SaveConfig(&saved));
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(PrefsPath().c_str(), &before), 0);
+    Bytes bytes = restest::ReadFile(PrefsPath());
+    EXPECT_FALSE(SaveConfig(nullptr));
+    EXPECT_FALSE(ReadConfig(nullptr));
+    ASSERT_EQ(::stat(PrefsPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(restest::ReadFile(PrefsPath()), bytes);
+}
+
+TEST_F(PrefsLoader, TheCallersCurrentResourceFileIsCurrentAgainAfterEveryOutcome) {
+    FSSpec otherSpec;
+    toolbox::PathToFSSpec(folder / "other.rsrc", &otherSpec);
+    FSpCreateResFile(&otherSpec, 0, 0, smSystemScript);
+    ResFileRefNum other = FSpOpenResFile(&otherSpec, fsRdPerm);
+    pluginDataRec settings = Distinct(1);
+    auto expectRestored = [&](const char* what) {
+        EXPECT_EQ(CurResFile(), other) << what;
+        EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{other}) << what;
+    };
+    EXPECT_TRUE(SaveConfig(&settings));
+    expectRestored("save");
+    EXPECT_TRUE(ReadConfig(&settings));
+    expectRestored("read");
+    restest::WriteFile(PrefsPath(), Bytes(40, 1));
+    EXPECT_FALSE(ReadConfig(&settings));
+    EXPECT_FALSE(SaveConfig(&settings));
+    expectRestored("damaged file");
+    CloseResFile(other);
+}
+
+TEST_F(PrefsLoader, EveryFailedAllocationLeavesTheOldRecordOrTheNew) {
+    pluginDataRec oldSettings = Distinct(1), newSettings = Distinct(2);
+    for (int n = 1;; ++n) {
+        std::filesystem::remove(PrefsPath());
+        ASSERT_TRUE(SaveConfig(&oldSettings));
+        toolbox::ResetFaultCounters();
+        toolbox::ArmFault(toolbox::FaultSite::Memory, n);
+        bool saved = SaveConfig(&newSettings);
+        bool faultFired = toolbox::FaultSiteCalls(toolbox::FaultSite::Memory) >= n;
+        toolbox::ArmFault(toolbox::FaultSite::Memory, 0);
+        Bytes stored = StoredRecord();
+        EXPECT_EQ(stored, ExpectedRecord(saved ? newSettings : oldSettings)) << "allocation " << n;
+        if (!faultFired) break;
+        ASSERT_LT(n, 100);
+    }
+}
+
+TEST_F(PrefsLoader, AWriteThatFailsKeepsTheOldRecordAndOneRetryIsEnough) {
+    using Step = toolbox::AtomicWriteStep;
+    pluginDataRec oldSettings = Distinct(1), newSettings = Distinct(2);
+    for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
+        SCOPED_TRACE(int(step));
+        ASSERT_TRUE(SaveConfig(&oldSettings));
+        toolbox::FailAtomicWriteForTesting(step, 2);  // the update and closing's retry
+        EXPECT_FALSE(SaveConfig(&newSettings));
+        EXPECT_EQ(StoredRecord(), ExpectedRecord(oldSettings));
+        toolbox::FailAtomicWriteForTesting(step, 1);  // closing writes what the update could not
+        EXPECT_TRUE(SaveConfig(&newSettings));
+        EXPECT_EQ(StoredRecord(), ExpectedRecord(newSettings));
+        EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"vardo-Prefs"});
+    }
+}
+
+TEST_F(PrefsLoader, ConversionsRefuseNilArgumentsAndShortHandles) {
+    pluginDataRec settings = Distinct(1);
+    Handle record = NewHandleClear(sizeof(configsaverec));
+    auto h = reinterpret_cast<configSaveH>(record);
+    EXPECT_FALSE(Config2Save(nullptr, h));
+    EXPECT_FALSE(Config2Save(&settings, nullptr));
+    EXPECT_FALSE(Save2Config(nullptr, h));
+    EXPECT_FALSE(Save2Config(&settings, nullptr));
+    Handle shortRecord = NewHandleClear(sizeof(configsaverec) - 1);
+    EXPECT_FALSE(Config2Save(&settings, reinterpret_cast<configSaveH>(shortRecord)));
+    EXPECT_EQ(restest::HandleBytes(shortRecord), Bytes(sizeof(configsaverec) - 1, 0)) << "written into";
+    ASSERT_TRUE(Config2Save(&settings, h));
+    pluginDataRec back{};
+    ASSERT_TRUE(Save2Config(&back, h));
+    EXPECT_TRUE(Same(back, settings));
+    DisposeHandle(shortRecord);
+    DisposeHandle(record);
+}
+
+// A process saving in a loop is killed at random moments; whenever it dies, the file
+// must parse and hold the record from before or the one being written.
+TEST_F(PrefsLoader, AKilledSaveLeavesTheOldRecordOrTheNewOne) {
+    const int kills = restest::CountFromEnvironment("TONEFADE_CRASH_KILLS", 200);
+    pluginDataRec a = Distinct(1), b = Distinct(2);
+    ASSERT_TRUE(SaveConfig(&a));
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(SaveConfig(i % 2 ? &a : &b));
+    auto perSave = (std::chrono::steady_clock::now() - start) / 5;
+    const Bytes recordA = ExpectedRecord(a), recordB = ExpectedRecord(b);
+    int sawA = 0, sawB = 0;
+    restest::KillRepeatedly(
+        kills, std::chrono::duration_cast<std::chrono::microseconds>(perSave * 4) + std::chrono::microseconds(200),
+        20240611,
+        [&] {
+            SaveConfig(&b);
+            SaveConfig(&a);
+        },
+        [&] {
+            Bytes stored = StoredRecord();
+            ASSERT_TRUE(stored == recordA || stored == recordB) << "the file holds neither record";
+            (stored == recordA ? sawA : sawB)++;
+        });
+    std::printf("%d kills: %d left the first record, %d the second; %zu stray files\n", kills, sawA, sawB,
+                restest::FolderEntries(folder.path()).size() - 1);
+    if (kills >= 50) {
+        EXPECT_GT(sawB, 0) << "the child never completed a save";
+    }
+}
+
+}  // namespace

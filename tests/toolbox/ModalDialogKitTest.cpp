@@ -1,0 +1,343 @@
+// The dialog toolkit end to end: a nib window from a test bundle with one control of every
+// kind, run modally and driven by event scripts through hit testing and tracking.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "controls/Controls.h"
+#include "corefoundation/CFBundle.h"
+#include "events/EventLoop.h"
+#include "events/EventScript.h"
+#include "quickdraw/QDPng.h"
+#include "windows/Nib.h"
+
+namespace {
+
+struct ProbeEvent {
+    EventKind kind = 0;
+    Point where{0, 0};
+    UInt32 modifiers = 0;
+    ControlPartCode part = 0;
+    WindowRef owner = nullptr;
+    std::vector<std::pair<MouseTrackingResult, Point>> track;
+};
+
+std::vector<ProbeEvent> gProbe;
+std::vector<SInt32> gActionValues;
+std::vector<std::string> gWindowCommands;
+std::vector<std::string> gAppCommands;
+SInt32 gPopupValueAtCommand = -1;
+int gDepthInNested = 0;
+
+std::string CodeText(UInt32 c) { return std::string{char(c >> 24), char(c >> 16), char(c >> 8), char(c)}; }
+
+// A custom control that reports every event it gets. Its active part is its bounds inset by 10.
+OSStatus ProbeHandler(EventHandlerCallRef, EventRef event, void*) {
+    ProbeEvent e;
+    e.kind = GetEventKind(event);
+    ControlRef c = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
+    Rect bounds;
+    GetControlBounds(c, &bounds);
+    GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof e.where, nullptr, &e.where);
+    GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof e.modifiers, nullptr, &e.modifiers);
+    GetEventParameter(event, kEventParamControlPart, typeControlPartCode, nullptr, sizeof e.part, nullptr, &e.part);
+    GetEventParameter(event, kEventParamControlCurrentOwningWindow, typeWindowRef, nullptr, sizeof e.owner, nullptr, &e.owner);
+    OSStatus result = noErr;
+    if (e.kind == kEventControlHitTest) {
+        InsetRect(&bounds, 10, 10);
+        ControlPartCode part = PtInRect(e.where, &bounds) ? 1 : 0;
+        SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+    } else if (e.kind == kEventControlTrack) {
+        MouseTrackingResult r = kMouseTrackingMouseDown;
+        while (r != kMouseTrackingMouseUp) {
+            Point p;
+            TrackMouseLocation(nullptr, &p, &r);
+            e.track.emplace_back(r, p);
+        }
+    } else if (e.kind == kEventControlDraw) {
+        RGBColor fill = GetControl32BitValue(c) ? RGBColor{0, 0x8000, 0} : RGBColor{0x4000, 0x4000, 0xC000};
+        RGBForeColor(&fill);
+        PaintRect(&bounds);
+    } else if (e.kind == kEventControlHit) {
+        result = eventNotHandledErr;
+    }
+    gProbe.push_back(e);
+    return result;
+}
+
+void RecordAction(ControlRef c, ControlPartCode) { gActionValues.push_back(GetControl32BitValue(c)); }
+
+std::string SourceDir() {
+    const char* dir = std::getenv("TONEFADE_SOURCE_DIR");
+    return dir ? dir : ".";
+}
+
+class DialogKitTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        bundle_ = toolbox::RegisterBundle(SourceDir() + "/tests/data/dialogkit/DialogKit.bundle", &error);
+        ASSERT_NE(bundle_, nullptr) << error;
+        EventTypeSpec events[] = {{kEventClassControl, kEventControlDraw}, {kEventClassControl, kEventControlHitTest},
+                                  {kEventClassControl, kEventControlHit}, {kEventClassControl, kEventControlActivate},
+                                  {kEventClassControl, kEventControlOwningWindowChanged}, {kEventClassControl, kEventControlTrack}};
+        ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("org.tonefade.test.probe"), nullptr, 6, events, ProbeHandler, nullptr,
+                                             &probeClass_), noErr);
+    }
+    static void TearDownTestSuite() { UnregisterToolboxObjectClass(probeClass_); }
+
+    void SetUp() override {
+        gProbe.clear();
+        gActionValues.clear();
+        gWindowCommands.clear();
+        gAppCommands.clear();
+        gPopupValueAtCommand = -1;
+        ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle_, CFSTR("dialogkit"), &nib_), noErr);
+        ASSERT_EQ(CreateWindowFromNib(nib_, CFSTR("allkinds"), &window_), noErr);
+        EventTypeSpec command{kEventClassCommand, kEventCommandProcess};
+        InstallEventHandler(GetWindowEventTarget(window_), WindowCommands, 1, &command, this, nullptr);
+        InstallEventHandler(GetApplicationEventTarget(), AppCommands, 1, &command, nullptr, &appHandler_);
+        SetControlAction(Control("Sldr", 1), NewControlActionUPP(RecordAction));
+        SetControlAction(Control("Sldr", 2), NewControlActionUPP(RecordAction));
+        dir_ = ::testing::TempDir() + "dialogkit";
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        RemoveEventHandler(appHandler_);
+        DisposeWindow(window_);
+        DisposeNibReference(nib_);
+        EXPECT_EQ(toolbox::LiveWindowCount(), 0);
+    }
+
+    ControlRef Control(const char* sig, SInt32 n) {
+        ControlID id{FOUR_CHAR_CODE(*reinterpret_cast<const char(*)[5]>(sig)), n};
+        ControlRef c = nullptr;
+        GetControlByID(window_, &id, &c);
+        return c;
+    }
+
+    // Shows the window and runs it modally on the script until a command ends the loop.
+    void Run(const std::string& script) {
+        toolbox::ScriptError error;
+        source_ = toolbox::ScriptedEventSource::FromText(script, dir_, &error);
+        ASSERT_NE(source_, nullptr) << error.Describe();
+        toolbox::ScopedEventSource scope(source_.get());
+        ShowWindow(window_);
+        BringToFront(window_);
+        ASSERT_EQ(RunAppModalLoopForWindow(window_), noErr);
+    }
+
+    static OSStatus WindowCommands(EventHandlerCallRef, EventRef event, void* self) {
+        auto* test = static_cast<DialogKitTest*>(self);
+        HICommand command{};
+        GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+        std::string code = CodeText(command.commandID);
+        if (code == "Info") return eventNotHandledErr;
+        gWindowCommands.push_back(code);
+        if (code == "ok  " || code == "not!") QuitAppModalLoopForWindow(test->window_);
+        if (code == "Medi") gPopupValueAtCommand = GetControl32BitValue(test->Control("Medi", 1));
+        if (code == "Nest") test->RunNested();
+        return noErr;
+    }
+
+    static OSStatus AppCommands(EventHandlerCallRef, EventRef event, void*) {
+        HICommand command{};
+        GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+        gAppCommands.push_back(CodeText(command.commandID));
+        return noErr;
+    }
+
+    static OSStatus InnerCommands(EventHandlerCallRef, EventRef event, void* window) {
+        HICommand command{};
+        GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+        gWindowCommands.push_back("inner:" + CodeText(command.commandID));
+        QuitAppModalLoopForWindow(static_cast<WindowRef>(window));
+        return noErr;
+    }
+
+    void RunNested() {
+        WindowRef inner = nullptr;
+        ASSERT_EQ(CreateWindowFromNib(nib_, CFSTR("inner"), &inner), noErr);
+        EventTypeSpec command{kEventClassCommand, kEventCommandProcess};
+        InstallEventHandler(GetWindowEventTarget(inner), InnerCommands, 1, &command, inner, nullptr);
+        ShowWindow(inner);
+        gDepthInNested = toolbox::ModalLoopDepth() + 1;
+        RunAppModalLoopForWindow(inner);
+        DisposeWindow(inner);
+        gWindowCommands.push_back("inner closed");
+    }
+
+    static inline CFBundleRef bundle_ = nullptr;
+    static inline ToolboxObjectClassRef probeClass_ = nullptr;
+    IBNibRef nib_ = nullptr;
+    WindowRef window_ = nullptr;
+    EventHandlerRef appHandler_ = nullptr;
+    std::unique_ptr<toolbox::ScriptedEventSource> source_;
+    std::string dir_;
+};
+
+TEST_F(DialogKitTest, LiveSliderDragCallsTheActionAtEveryValueOnTheWay) {
+    Run("slider Sldr 1 60\nslider Sldr 1 45\ncommand \"ok  \"\n");
+    std::vector<SInt32> expected;
+    for (SInt32 v = 51; v <= 60; ++v) expected.push_back(v);
+    for (SInt32 v = 59; v >= 45; --v) expected.push_back(v);
+    EXPECT_EQ(gActionValues, expected);
+    EXPECT_EQ(GetControl32BitValue(Control("Sldr", 1)), 45);
+    EXPECT_FALSE(source_->Failed());
+}
+
+TEST_F(DialogKitTest, NonLiveSliderTakesItsValueOnlyWhenReleased) {
+    Run("slider Sldr 2 7\ncommand \"ok  \"\n");
+    EXPECT_TRUE(gActionValues.empty());
+    EXPECT_EQ(GetControl32BitValue(Control("Sldr", 2)), 7);
+}
+
+TEST_F(DialogKitTest, ButtonSendsItsCommandToTheWindowAndUnhandledCommandsGoOnToTheApplication) {
+    Run("command Info\ncommand \"ok  \"\n");
+    EXPECT_EQ(gAppCommands, std::vector<std::string>{"Info"});
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
+}
+
+TEST_F(DialogKitTest, ClickOnAButtonSendsItsCommandAndDisabledOrHiddenButtonsSendNothing) {
+    // OK is at 408..504 x 296..320; the disabled and hidden buttons at the left.
+    Run("click 60 262\nclick 60 232\nclick 450 308\n");
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
+}
+
+TEST_F(DialogKitTest, ReleasingOutsideAButtonSendsNothing) {
+    Run("drag 450 308 450 200 3\n");
+    // Nothing was sent by the drag; the end of the script cancelled.
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
+}
+
+TEST_F(DialogKitTest, PopupChoiceSetsTheValueBeforeItSendsItsCommand) {
+    Run("popup Medi 1 PAL\npopup Medi 1 3\ncommand \"ok  \"\n");
+    EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"Medi", "Medi", "ok  "}));
+    EXPECT_EQ(gPopupValueAtCommand, 3);
+    EXPECT_EQ(GetControl32BitValue(Control("Medi", 1)), 3);
+}
+
+TEST_F(DialogKitTest, PopupOpenedByAClickStaysOpenUntilTheSecondClick) {
+    // Click the button, then click the second item below it (items are 20 pixels high).
+    Rect item = toolbox::PopupMenuItemRect(Control("Medi", 1), 2);
+    Run("click 200 140\nclick 200 " + std::to_string((item.top + item.bottom) / 2) + "\ncommand \"ok  \"\n");
+    EXPECT_EQ(GetControl32BitValue(Control("Medi", 1)), 2);
+}
+
+TEST_F(DialogKitTest, CustomControlGetsHitTestTrackAndHitWithTheClickAndModifiers) {
+    Run("drag 420 90 450 120 3 shift\ncommand \"ok  \"\n");
+    std::vector<EventKind> kinds;
+    for (auto& e : gProbe) kinds.push_back(e.kind);
+    auto at = [&](EventKind k) { return std::find(kinds.begin(), kinds.end(), k) - kinds.begin(); };
+    ASSERT_LT(std::size_t(at(kEventControlTrack)), kinds.size());
+    const ProbeEvent& hitTest = gProbe[std::size_t(at(kEventControlHitTest))];
+    EXPECT_EQ(hitTest.where.h, 420);
+    EXPECT_EQ(hitTest.where.v, 90);
+    const ProbeEvent& track = gProbe[std::size_t(at(kEventControlTrack))];
+    EXPECT_EQ(track.where.h, 420);
+    EXPECT_EQ(track.where.v, 90);
+    EXPECT_EQ(track.modifiers, UInt32(shiftKey));
+    ASSERT_EQ(track.track.size(), 4u);
+    EXPECT_EQ(track.track[0].first, kMouseTrackingMouseDragged);
+    EXPECT_EQ(track.track[0].second.h, 430);
+    EXPECT_EQ(track.track[0].second.v, 100);
+    EXPECT_EQ(track.track[3].first, kMouseTrackingMouseUp);
+    EXPECT_EQ(track.track[3].second.h, 450);
+    const ProbeEvent& hit = gProbe[std::size_t(at(kEventControlHit))];
+    EXPECT_EQ(hit.part, 1);
+    EXPECT_EQ(hit.modifiers, UInt32(shiftKey));
+    EXPECT_GT(at(kEventControlHit), at(kEventControlTrack));
+}
+
+TEST_F(DialogKitTest, CustomControlIgnoresClicksItsHitTestRejects) {
+    Run("click 392 62\ncommand \"ok  \"\n");
+    int tracks = 0, hitTests = 0;
+    for (auto& e : gProbe) {
+        tracks += e.kind == kEventControlTrack;
+        hitTests += e.kind == kEventControlHitTest;
+    }
+    EXPECT_EQ(hitTests, 1);
+    EXPECT_EQ(tracks, 0);
+}
+
+TEST_F(DialogKitTest, CustomControlLearnsItsWindowAndIsActivatedAndDrawnWhenShown) {
+    // The control was made by SetUp: its owning-window event named this window.
+    ASSERT_FALSE(gProbe.empty());
+    EXPECT_EQ(gProbe.front().kind, kEventControlOwningWindowChanged);
+    EXPECT_EQ(gProbe.front().owner, window_);
+    gProbe.clear();
+    Run("command \"ok  \"\n");
+    bool activated = false, drawn = false;
+    for (auto& e : gProbe) {
+        activated |= e.kind == kEventControlActivate;
+        drawn |= e.kind == kEventControlDraw;
+    }
+    EXPECT_TRUE(activated);
+    EXPECT_TRUE(drawn);
+}
+
+TEST_F(DialogKitTest, NestedModalLoopReturnsToTheOuterOne) {
+    Run("command Nest\ncommand \"ok  \"\ncommand \"ok  \"\n");
+    EXPECT_EQ(gDepthInNested, 2);
+    EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"Nest", "inner:ok  ", "inner closed", "ok  "}));
+}
+
+TEST_F(DialogKitTest, ScriptEndingInsideNestedLoopsCancelsEachLoop) {
+    Run("command Nest\n");
+    // The inner window has no cancel button, so its loop just ends; the outer one is cancelled.
+    EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"Nest", "inner closed", "not!"}));
+    EXPECT_EQ(toolbox::ModalLoopDepth(), 0);
+}
+
+TEST_F(DialogKitTest, KeysTypeIntoTheFocusedFieldAndReturnPressesTheDefaultButton) {
+    Run("click 370 102\nkey delete\ntype \"Fade!\"\nkey left\nkey x\nkey return\n");
+    EXPECT_EQ(toolbox::ControlTextMacRoman(Control("Edit", 1)), "TonefadFadex!");
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
+}
+
+TEST_F(DialogKitTest, EscapePressesTheCancelButton) {
+    Run("key escape\n");
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
+    EXPECT_FALSE(source_->Failed());
+}
+
+TEST_F(DialogKitTest, ALineThatCannotBeCarriedOutStopsTheRunWithItsLineNumber) {
+    Run("slider Sldr 1 60\nslider Nope 3 5\ncommand \"ok  \"\n");
+    ASSERT_TRUE(source_->Failed());
+    EXPECT_EQ(source_->Error().line, 2);
+    EXPECT_EQ(source_->Error().message, "'Nope' 3 is not a visible, enabled slider of the front window");
+    // The run stopped there: the loop ended as Cancel would, not with OK.
+    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
+}
+
+TEST_F(DialogKitTest, SliderValueOutsideTheRangeIsRefused) {
+    Run("slider Sldr 1 101\n");
+    ASSERT_TRUE(source_->Failed());
+    EXPECT_EQ(source_->Error().message, "value 101 is outside the slider's 0 to 100");
+}
+
+TEST_F(DialogKitTest, SnapshotWritesTheFrontWindowWithItsTitleBar) {
+    Run("slider Sldr 1 75\npopup Medi 1 HD\nsnapshot allkinds.png\ncommand \"ok  \"\n");
+    toolbox::ARGBImage image;
+    std::string error;
+    ASSERT_TRUE(toolbox::ReadPNG(dir_ + "/allkinds.png", &image, &error)) << error;
+    EXPECT_EQ(image.width, 520);
+    EXPECT_EQ(image.height, 340 + kWindowTitleBarHeight);
+    // The probe control paints its bounds blue (value 0); its centre pixel shows it.
+    const UInt8* p = &image.pixels[std::size_t(kWindowTitleBarHeight + 115) * 520 * 4 + 445 * 4];
+    EXPECT_EQ(p[1], 0x40);
+    EXPECT_EQ(p[2], 0x40);
+    EXPECT_EQ(p[3], 0xC0);
+}
+
+TEST_F(DialogKitTest, SnapshotWithoutAWritableFolderStopsTheScript) {
+    Run("snapshot /nonexistent-folder/x.png\ncommand \"ok  \"\n");
+    ASSERT_TRUE(source_->Failed());
+    EXPECT_EQ(source_->Error().line, 1);
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// Helpers of the resource, file and preferences tests: private temporary folders,
+// whole-file bytes, handles made from bytes, Pascal strings, and hand-built resource
+// files whose every byte is laid out here rather than by the code under test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "MacTypes.h"
+#include "memory/MacMemory.h"
+
+namespace restest {
+
+using Bytes = std::vector<UInt8>;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tonefade-res-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline Handle MakeHandle(const Bytes& bytes) {
+    Handle h = NewHandle(Size(bytes.size()));
+    if (h && !bytes.empty()) std::memcpy(*h, bytes.data(), bytes.size());
+    return h;
+}
+
+inline Bytes HandleBytes(Handle h) {
+    if (h == nullptr) return {};
+    auto* p = reinterpret_cast<const UInt8*>(*h);
+    return Bytes(p, p + GetHandleSize(h));
+}
+
+// A Pascal string that lives as long as the returned object.
+struct Pascal {
+    explicit Pascal(const std::string& s) {
+        text[0] = UInt8(s.size());
+        std::memcpy(text + 1, s.data(), s.size());
+    }
+    unsigned char text[256] = {};
+    operator const unsigned char*() const { return text; }
+};
+
+inline std::string FromPascal(const unsigned char* p) { return std::string(reinterpret_cast<const char*>(p + 1), p[0]); }
+
+inline void PutBE(Bytes& b, std::size_t at, UInt32 value, int width) {
+    for (int i = 0; i < width; ++i) b[at + std::size_t(i)] = UInt8(value >> (8 * (width - 1 - i)));
+}
+
+inline UInt32 GetBE(const Bytes& b, std::size_t at, int width) {
+    UInt32 v = 0;
+    for (int i = 0; i < width; ++i) v = v << 8 | b[at + std::size_t(i)];
+    return v;
+}
+
+// A resource file laid out by hand: two types, 'STR#' with ids 128 (named "ab") and
+// 129 (no name), and 'TEXT' 5. Offsets below are those of this layout.
+struct HandMadeFile {
+    static constexpr std::size_t kDataOffset = 16, kDataLength = 32, kMapOffset = 48;
+    static constexpr std::size_t kTypeList = kMapOffset + 28;   // map-relative 28
+    static constexpr std::size_t kRefLists = kTypeList + 2 + 16;
+    static constexpr std::size_t kNameList = kRefLists + 36;
+    static constexpr std::size_t kMapLength = kNameList + 3 - kMapOffset;
+
+    static Bytes Make() {
+        Bytes b(kMapOffset + kMapLength, 0);
+        PutBE(b, 0, kDataOffset, 4);
+        PutBE(b, 4, kMapOffset, 4);
+        PutBE(b, 8, kDataLength, 4);
+        PutBE(b, 12, kMapLength, 4);
+        // Data: "\x02hi" list (8 bytes incl. length), "\x00\x00" empty list (6), "TEXT!" (9), pad.
+        const UInt8 data[] = {0, 0, 0, 5, 0, 1, 2, 'h', 'i',  //
+                              0, 0, 0, 2, 0, 0,               //
+                              0, 0, 0, 5, 'T', 'E', 'X', 'T', '!'};
+        std::memcpy(&b[kDataOffset], data, sizeof data);
+        PutBE(b, kMapOffset + 24, UInt32(kTypeList - kMapOffset), 2);
+        PutBE(b, kMapOffset + 26, UInt32(kNameList - kMapOffset), 2);
+        PutBE(b, kTypeList, 1, 2);  // two types
+        PutType(b, 0, FOUR_CHAR_CODE("STR#"), 2, kRefLists);
+        PutType(b, 1, FOUR_CHAR_CODE("TEXT"), 1, kRefLists + 24);
+        PutRef(b, 0, 128, 0, 0x20, 0);
+        PutRef(b, 1, 129, 0xFFFF, 0, 9);
+        PutRef(b, 2, 5, 0xFFFF, 0, 15);
+        b[kNameList] = 2;
+        b[kNameList + 1] = 'a';
+        b[kNameList + 2] = 'b';
+        return b;
+    }
+    static void PutType(Bytes& b, std::size_t index, ResType type, UInt32 count, std::size_t refList) {
+        std::size_t at = kTypeList + 2 + 8 * index;
+        PutBE(b, at, type, 4);
+        PutBE(b, at + 4, count - 1, 2);
+        PutBE(b, at + 6, UInt32(refList - kTypeList), 2);
+    }
+    static std::size_t RefAt(std::size_t index) { return kRefLists + 12 * index; }
+    static void PutRef(Bytes& b, std::size_t index, UInt32 id, UInt32 nameOffset, UInt8 attrs, UInt32 dataOffset) {
+        std::size_t at = RefAt(index);
+        PutBE(b, at, id, 2);
+        PutBE(b, at + 2, nameOffset, 2);
+        b[at + 4] = attrs;
+        PutBE(b, at + 5, dataOffset, 3);
+    }
+};
+
+// A count for the long-running tests, from the environment when set there.
+inline int CountFromEnvironment(const char* name, int fallback) {
+    const char* value = std::getenv(name);
+    return value && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+}
+
+// Runs `work` over and over in a child process and kills the child with SIGKILL after
+// a random delay of up to `maxDelay`, `kills` times; `check` runs after each kill.
+inline void KillRepeatedly(int kills, std::chrono::microseconds maxDelay, unsigned seed,
+                           const std::function<void()>& work, const std::function<void()>& check) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> delay(0, long(maxDelay.count()));
+    for (int k = 0; k < kills && !::testing::Test::HasFailure(); ++k) {
+        pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            for (;;) work();
+        }
+        ::usleep(useconds_t(delay(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child ended by itself: " << status;
+        check();
+    }
+}
+
+}  // namespace restest

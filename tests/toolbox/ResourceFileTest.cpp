@@ -1,0 +1,359 @@
+// The Resource Manager on real files: round trips, the chain of open files, handle
+// ownership, damaged files refused and left byte-for-byte alone, failed writes that
+// leave the old file, and string lists.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "Carbon.h"
+#include "files/AtomicFile.h"
+#include "toolbox/ResTestSupport.h"
+
+namespace {
+
+using restest::Bytes;
+using restest::HandleBytes;
+using restest::MakeHandle;
+using restest::Pascal;
+
+constexpr ResType kText = FOUR_CHAR_CODE("TEXT");
+constexpr ResType kPict = FOUR_CHAR_CODE("PICT");
+
+class ResourceFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        live_ = toolbox::LivePtrCount();
+        ASSERT_TRUE(toolbox::OpenResFiles().empty());
+    }
+    void TearDown() override {
+        for (ResFileRefNum refNum : toolbox::OpenResFiles()) CloseResFile(refNum);
+        toolbox::FailAtomicWriteForTesting(toolbox::AtomicWriteStep::None);
+        EXPECT_EQ(toolbox::LivePtrCount(), live_) << "handles leaked";
+    }
+
+    FSSpec Spec(const std::string& name) {
+        FSSpec spec;
+        OSErr err = toolbox::PathToFSSpec(folder / name, &spec);
+        EXPECT_TRUE(err == noErr || err == fnfErr) << err;
+        return spec;
+    }
+
+    // A new file holding the given resources, closed again.
+    FSSpec MakeFile(const std::string& name, const std::vector<std::pair<ResID, Bytes>>& texts) {
+        FSSpec spec = Spec(name);
+        FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+        EXPECT_EQ(ResError(), noErr);
+        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        EXPECT_NE(refNum, -1);
+        for (const auto& [id, bytes] : texts) {
+            AddResource(MakeHandle(bytes), kText, id, Pascal("text " + std::to_string(id)));
+            EXPECT_EQ(ResError(), noErr);
+        }
+        CloseResFile(refNum);
+        EXPECT_EQ(ResError(), noErr);
+        return spec;
+    }
+
+    restest::TempFolder folder;
+    long live_ = 0;
+};
+
+TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
+    FSSpec spec = MakeFile("a.rsrc", {{128, {1, 2, 3}}, {-5, {}}, {300, Bytes(70000, 9)}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    ASSERT_NE(refNum, -1);
+    EXPECT_EQ(CurResFile(), refNum);
+    EXPECT_EQ(Count1Types(), 1);
+    EXPECT_EQ(Count1Resources(kText), 3);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 128)), (Bytes{1, 2, 3}));
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, -5)), Bytes{});
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 300)), Bytes(70000, 9));
+    Handle h = Get1IndResource(kText, 1);
+    ResID id = 0;
+    ResType type = 0;
+    Str255 name;
+    GetResInfo(h, &id, &type, name);
+    EXPECT_EQ(id, 128);
+    EXPECT_EQ(type, kText);
+    EXPECT_EQ(restest::FromPascal(name), "text 128");
+    EXPECT_EQ(Get1Resource(kText, 128), h) << "a loaded resource has one handle";
+    EXPECT_EQ(HomeResFile(h), refNum);
+    EXPECT_EQ(Get1Resource(kText, 129), nullptr);
+    EXPECT_EQ(ResError(), resNotFound);
+    CloseResFile(refNum);
+    EXPECT_EQ(CurResFile(), 0);
+}
+
+TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndLeavesIt) {
+    restest::WriteFile(folder / "taken", {1, 2, 3});
+    FSSpec spec = Spec("taken");
+    FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+    EXPECT_EQ(ResError(), dupFNErr);
+    EXPECT_EQ(restest::ReadFile(folder / "taken"), (Bytes{1, 2, 3}));
+}
+
+TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
+    FSSpec spec = MakeFile("typed", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    AddResource(MakeHandle({2}), kText, 2, nullptr);
+    CloseResFile(refNum);
+    ASSERT_EQ(ResError(), noErr);
+    FInfo info{};
+    ASSERT_EQ(FSpGetFInfo(&spec, &info), noErr);
+    EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("rsrc"));
+    EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("test"));
+}
+
+TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
+    FSSpec olderSpec = MakeFile("older", {{1, {'o'}}, {2, {'O'}}});
+    FSSpec newerSpec = MakeFile("newer", {{1, {'n'}}, {3, {'N'}}});
+    ResFileRefNum older = FSpOpenResFile(&olderSpec, fsRdPerm);
+    ResFileRefNum newer = FSpOpenResFile(&newerSpec, fsRdPerm);
+    EXPECT_EQ(toolbox::OpenResFiles(), (std::vector<ResFileRefNum>{newer, older}));
+    EXPECT_EQ(HandleBytes(GetResource(kText, 1)), Bytes{'n'});
+    EXPECT_EQ(HandleBytes(GetResource(kText, 2)), Bytes{'O'});
+    EXPECT_EQ(Get1Resource(kText, 2), nullptr);
+    UseResFile(older);
+    EXPECT_EQ(HandleBytes(GetResource(kText, 1)), Bytes{'o'});
+    EXPECT_EQ(GetResource(kText, 3), nullptr) << "newer files are not searched";
+    UseResFile(newer);
+    CloseResFile(newer);
+    EXPECT_EQ(CurResFile(), older) << "the next older file becomes current";
+    UseResFile(newer);
+    EXPECT_EQ(ResError(), resFNotFound);
+    EXPECT_EQ(CurResFile(), older);
+}
+
+TEST_F(ResourceFile, OpeningAnOpenFileAnswersItsNumberWithoutMakingItCurrent) {
+    FSSpec a = MakeFile("a", {});
+    FSSpec b = MakeFile("b", {});
+    ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
+    ResFileRefNum other = FSpOpenResFile(&b, fsRdPerm);
+    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), first);
+    EXPECT_EQ(CurResFile(), other);
+    EXPECT_EQ(toolbox::OpenResFiles().size(), 2u);
+}
+
+TEST_F(ResourceFile, SaveResFileRestoresTheCurrentFileOnEveryWayOut) {
+    FSSpec a = MakeFile("a", {});
+    FSSpec b = MakeFile("b", {});
+    ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
+    ResFileRefNum second = FSpOpenResFile(&b, fsRdPerm);
+    try {
+        toolbox::SaveResFile keep;
+        UseResFile(first);
+        Get1Resource(kText, 99);  // fails: ResError must outlive the guard
+        throw 1;
+    } catch (int) {
+    }
+    EXPECT_EQ(CurResFile(), second);
+    EXPECT_EQ(ResError(), resNotFound);
+    {
+        toolbox::SaveResFile keep;
+        CloseResFile(second);  // a closed file cannot be made current again
+    }
+    EXPECT_EQ(CurResFile(), first);
+}
+
+TEST_F(ResourceFile, AddResourceRefusesWhatWouldMakeTheFileAmbiguous) {
+    FSSpec spec = MakeFile("f", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    Handle fresh = MakeHandle({2});
+    struct Case {
+        const char* what;
+        Handle h;
+        ResID id;
+    } cases[] = {{"nil handle", nullptr, 7}, {"same type and id", fresh, 1}, {"already a resource", Get1Resource(kText, 1), 8}};
+    for (const auto& c : cases) {
+        AddResource(c.h, kText, c.id, nullptr);
+        EXPECT_EQ(ResError(), addResFailed) << c.what;
+    }
+    EXPECT_EQ(Count1Resources(kText), 1);
+    DisposeHandle(fresh);
+    CloseResFile(refNum);
+}
+
+TEST_F(ResourceFile, ARemovedResourceIsGoneAndItsHandleIsTheCallers) {
+    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    Handle h = Get1Resource(kText, 1);
+    RemoveResource(h);
+    EXPECT_EQ(ResError(), noErr);
+    EXPECT_EQ(HomeResFile(h), -1);
+    CloseResFile(refNum);
+    EXPECT_EQ(HandleBytes(h), Bytes{1}) << "closing the file does not dispose of a removed handle";
+    DisposeHandle(h);
+    refNum = FSpOpenResFile(&spec, fsRdPerm);
+    EXPECT_EQ(Get1Resource(kText, 1), nullptr);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
+}
+
+TEST_F(ResourceFile, DetachedHandlesOutliveTheFileAndReleasedOnesAreReloaded) {
+    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    Handle detached = Get1Resource(kText, 1);
+    DetachResource(detached);
+    EXPECT_EQ(ResError(), noErr);
+    Handle released = Get1Resource(kText, 2);
+    ReleaseResource(released);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
+    EXPECT_NE(Get1Resource(kText, 1), detached);
+    CloseResFile(refNum);
+    EXPECT_EQ(HandleBytes(detached), Bytes{1});
+    DisposeHandle(detached);
+}
+
+TEST_F(ResourceFile, OnlyChangedResourcesAreWritten) {
+    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    Handle marked = Get1Resource(kText, 1);
+    Handle unmarked = Get1Resource(kText, 2);
+    SetHandleSize(marked, 3);
+    (*marked)[2] = 7;
+    (*unmarked)[0] = 9;
+    ChangedResource(marked);
+    EXPECT_EQ(GetResAttrs(marked) & resChanged, resChanged);
+    ReleaseResource(marked);
+    EXPECT_EQ(ResError(), resAttrErr) << "a changed handle holds the only copy of its contents";
+    UpdateResFile(refNum);
+    ASSERT_EQ(ResError(), noErr);
+    CloseResFile(refNum);
+    refNum = FSpOpenResFile(&spec, fsRdPerm);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 1)), (Bytes{1, 0, 7}));
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
+}
+
+TEST_F(ResourceFile, OpeningAndReadingNeverWrite) {
+    FSSpec spec = MakeFile("f", {{1, {1}}});
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat((folder / "f").c_str(), &before), 0);
+    Bytes bytes = restest::ReadFile(folder / "f");
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsCurPerm);
+    Get1Resource(kText, 1);
+    UpdateResFile(refNum);
+    CloseResFile(refNum);
+    ASSERT_EQ(::stat((folder / "f").c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced";
+    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+}
+
+TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
+    FSSpec spec = MakeFile("f", {{1, {1}}});
+    Bytes bytes = restest::ReadFile(folder / "f");
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    Handle h = MakeHandle({5});
+    AddResource(h, kText, 5, nullptr);
+    EXPECT_EQ(ResError(), wrPermErr);
+    RemoveResource(Get1Resource(kText, 1));
+    EXPECT_EQ(ResError(), wrPermErr);
+    ChangedResource(Get1Resource(kText, 1));
+    EXPECT_EQ(ResError(), wrPermErr);
+    CloseResFile(refNum);
+    DisposeHandle(h);
+    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+}
+
+TEST_F(ResourceFile, RunningOutOfMemoryLoadsNothingAndLosesNothing) {
+    FSSpec spec = MakeFile("f", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    toolbox::ArmFault(toolbox::FaultSite::Memory, 1);
+    EXPECT_EQ(Get1Resource(kText, 1), nullptr);
+    EXPECT_EQ(ResError(), memFullErr);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 1)), Bytes{1});
+    CloseResFile(refNum);
+}
+
+TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
+    Bytes cut = restest::HandMadeFile::Make();
+    cut.pop_back();
+    const std::vector<std::pair<const char*, Bytes>> damaged = {
+        {"empty", {}},
+        {"text", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!', '!', '!', '!'}},
+        {"header only", Bytes(16, 0)},
+        {"map cut short", cut},
+    };
+    FSSpec other = MakeFile("other", {});
+    ResFileRefNum current = FSpOpenResFile(&other, fsRdPerm);
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        restest::WriteFile(folder / "bad", bytes);
+        FSSpec spec = Spec("bad");
+        EXPECT_EQ(FSpOpenResFile(&spec, fsCurPerm), -1);
+        EXPECT_EQ(ResError(), bytes.empty() ? eofErr : mapReadErr);
+        EXPECT_EQ(restest::ReadFile(folder / "bad"), bytes);
+        EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{current});
+        EXPECT_EQ(CurResFile(), current);
+    }
+    FSSpec missing = Spec("missing");
+    EXPECT_EQ(FSpOpenResFile(&missing, fsRdPerm), -1);
+    EXPECT_EQ(ResError(), fnfErr);
+}
+
+TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
+    using Step = toolbox::AtomicWriteStep;
+    for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
+        SCOPED_TRACE(int(step));
+        FSSpec spec = MakeFile("f", {{1, {1}}});
+        Bytes old = restest::ReadFile(folder / "f");
+        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        AddResource(MakeHandle({2}), kText, 2, nullptr);
+        toolbox::FailAtomicWriteForTesting(step);
+        UpdateResFile(refNum);
+        EXPECT_EQ(ResError(), ioErr);
+        EXPECT_EQ(restest::ReadFile(folder / "f"), old);
+        EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
+        CloseResFile(refNum);  // tries again, and now succeeds
+        EXPECT_EQ(ResError(), noErr);
+        refNum = FSpOpenResFile(&spec, fsRdPerm);
+        EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
+        CloseResFile(refNum);
+        std::filesystem::remove(folder / "f");
+    }
+}
+
+TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
+    std::filesystem::create_directory(folder / "sub");
+    FSSpec spec;
+    toolbox::PathToFSSpec(folder / "sub/f", &spec);
+    FSpCreateResFile(&spec, 0, 0, smSystemScript);
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    AddResource(MakeHandle({1}), kText, 1, nullptr);
+    std::filesystem::remove_all(folder / "sub");
+    CloseResFile(refNum);
+    EXPECT_EQ(ResError(), dirNFErr);
+    EXPECT_TRUE(toolbox::OpenResFiles().empty());
+}
+
+TEST_F(ResourceFile, GetIndStringReadsEntriesAndNeverPastADamagedList) {
+    FSSpec spec = Spec("lists");
+    FSpCreateResFile(&spec, 0, 0, smSystemScript);
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    AddResource(MakeHandle(*toolbox::BuildStringList({"one", "", std::string(255, 'z')})), kStringListResourceType,
+                128, nullptr);
+    AddResource(MakeHandle({0, 3, 1, 'a', 5, 'b'}), kStringListResourceType, 129, nullptr);  // cut short
+    AddResource(MakeHandle({0}), kStringListResourceType, 130, nullptr);
+    struct Case {
+        SInt16 list, index;
+        std::string expected;
+    } cases[] = {{128, 1, "one"}, {128, 2, ""}, {128, 3, std::string(255, 'z')}, {128, 4, ""}, {128, 0, ""},
+                 {128, -1, ""},   {129, 1, ""},  {130, 1, ""},                     {131, 1, ""}};
+    for (const auto& c : cases) {
+        Str255 text;
+        std::memset(text, 0xEE, sizeof text);
+        GetIndString(text, c.list, c.index);
+        EXPECT_EQ(restest::FromPascal(text), c.expected) << c.list << "/" << c.index;
+    }
+    CloseResFile(refNum);
+}
+
+TEST(StringLists, BuildAndParseAreExactInverses) {
+    auto data = toolbox::BuildStringList({"ab", ""});
+    ASSERT_TRUE(data);
+    EXPECT_EQ(*data, (Bytes{0, 2, 2, 'a', 'b', 0}));
+    EXPECT_EQ(*toolbox::ParseStringList(*data), (std::vector<std::string>{"ab", ""}));
+    EXPECT_FALSE(toolbox::BuildStringList({std::string(256, 'x')}));
+    data->push_back(0);
+    EXPECT_FALSE(toolbox::ParseStringList(*data)) << "bytes beyond the last string";
+    EXPECT_FALSE(toolbox::ParseStringList(Bytes{0}));
+}
+
+}  // namespace
