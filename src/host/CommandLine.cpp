@@ -75,9 +75,13 @@ double ParseNumber(const std::string& option, const std::string& text, double mi
 void ParseSize(const std::string& option, const std::string& text, int* width, int* height) {
     std::size_t x = text.find_first_of("xX");
     if (x == std::string::npos) throw UsageError(option + " takes WIDTHxHEIGHT, such as 640x360, not '" + text + "'");
-    const std::string what = option + " (each side, at most what the plug-in can address)";
-    *width = int(ParseInteger(what, text.substr(0, x), 1, 32767));
-    *height = int(ParseInteger(what, text.substr(x + 1), 1, 32767));
+    try {
+        *width = int(ParseInteger(option, text.substr(0, x), 1, 32767));
+        *height = int(ParseInteger(option, text.substr(x + 1), 1, 32767));
+    } catch (const UsageError&) {
+        throw UsageError(option + ": each side is a whole number from 1 to 32767 pixels (the most the plug-in's "
+                                  "rectangles address), not '" + text + "'");
+    }
 }
 
 void ParseSliders(const std::string& option, const std::string& text, float sliders[3]) {

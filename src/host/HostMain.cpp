@@ -58,7 +58,8 @@ int Dispatch(const std::string& command, int argc, char** argv) {
     if (command == "thumbnail") return host::RunThumbnail(argc, argv);
     if (command == "info") return host::RunInfo(argc, argv);
     if (command == "demo") return Demo(argc, argv);
-    throw host::UsageError("unknown command " + command);
+    std::fprintf(stderr, "tonefade-host: unknown command %s (see tonefade-host --help)\n", command.c_str());
+    return 2;
 }
 
 }  // namespace
@@ -71,8 +72,8 @@ int main(int argc, char** argv) {
     try {
         return Dispatch(command, argc, argv);
     } catch (const host::UsageError& e) {
-        std::fprintf(stderr, "tonefade-host %s: %s\nRun 'tonefade-host %s --help' for usage.\n", command.c_str(),
-                     e.what(), command.c_str());
+        std::fprintf(stderr, "tonefade-host %s: %s (see tonefade-host %s --help)\n", command.c_str(), e.what(),
+                     command.c_str());
         return 2;
     } catch (const host::JobFailure& e) {
         std::fprintf(stderr, "tonefade-host: %s\n", e.what());

@@ -3,18 +3,21 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "Carbon.h"
 #include "HostJob.h"
 #include "RenderDriver.h"
+#include "VideoReader.h"
 
 namespace host {
 
 const char* const kInfoUsage =
-    "usage: tonefade-host info [--json] [--plugin BUNDLE] [--prefs-dir DIR]\n"
+    "usage: tonefade-host info [INPUT] [--json] [--plugin BUNDLE] [--prefs-dir DIR]\n"
     "\n"
     "Loads the plug-in and prints its description of itself: type, flags, the host's\n"
-    "sliders with their labels and defaults, the button title and the group.\n"
+    "sliders with their labels and defaults, the button title and the group. With INPUT,\n"
+    "also the clip as the plug-in would see it: frames, size, frame rate and audio.\n"
     "  --json           one JSON object instead of text\n"
     "  --plugin BUNDLE  the plug-in bundle (default: the one built beside this program)\n"
     "  --prefs-dir DIR  the preferences folder (default: the user's)\n";
@@ -96,15 +99,42 @@ std::string DescribeJson(const HYPluginParams& p, const std::string& bundlePath)
     return out;
 }
 
+namespace {
+
+std::string DescribeClip(const std::string& path, const FrameSource& clip, bool json) {
+    char text[512];
+    if (json)
+        std::snprintf(text, sizeof text,
+                      ", \"clip\": {\"path\": %s, \"frames\": %d, \"width\": %d, \"height\": %d, "
+                      "\"frameRate\": %.6g, \"sampleRate\": %d, \"channels\": %d}}\n",
+                      Json(path).c_str(), clip.FrameCount(), clip.Width(), clip.Height(), clip.FrameRate(),
+                      clip.AudioSampleRate(), clip.AudioChannels());
+    else
+        std::snprintf(text, sizeof text,
+                      "clip     %s\nframes   %d\nsize     %dx%d\nrate     %.6g frames/s\naudio    %d Hz, %d "
+                      "channels\n",
+                      path.c_str(), clip.FrameCount(), clip.Width(), clip.Height(), clip.FrameRate(),
+                      clip.AudioSampleRate(), clip.AudioChannels());
+    return text;
+}
+
+}  // namespace
+
 int RunInfo(int argc, char** argv) {
     Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--json"}, {TONEFADE_COMMON_VALUED});
     if (args.Has("--help")) {
         std::fputs(kInfoUsage, stdout);
         return 0;
     }
-    args.ExpectPositional(0, 0, "");
+    args.ExpectPositional(0, 1, "");
     CommonOptions common = ReadCommonOptions(args);
     LoadedPlugin plugin = LoadPluginFor(common);
+    std::unique_ptr<FrameSource> input;
+    if (!args.Positional().empty()) {
+        std::string error;
+        input = OpenClip(args.Positional()[0], ReaderOptions{}, &error);
+        if (!input) throw JobFailure(error);
+    }
     MemoryClip clip(16, 16);  // the description asks nothing of the clip
     HostSession session(clip, 16, 16);
     HYPluginResult result = CallPlugin(plugin.entry, session, kPlugGetInfo);
@@ -113,6 +143,10 @@ int RunInfo(int argc, char** argv) {
                          std::to_string(int(result)) + ")");
     std::string text = args.Has("--json") ? DescribeJson(session.Params(), plugin.bundlePath)
                                           : DescribeText(session.Params(), plugin.bundlePath);
+    if (input) {
+        if (args.Has("--json")) text.erase(text.rfind('}'));  // the clip joins the same object
+        text += DescribeClip(args.Positional()[0], *input, args.Has("--json"));
+    }
     std::fputs(text.c_str(), stdout);
     return 0;
 }

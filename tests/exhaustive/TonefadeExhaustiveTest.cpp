@@ -20,17 +20,21 @@ namespace {
 
 // One channel as defined: the product rounded to a double, then the add, trunc, 16 bits, 8 bits.
 UInt8 RefChannel(int c, int mixer, SInt16 slider) {
-    const double percent = slider / 100.0;
-    const double product = double(mixer - c) * percent;
+    const double product = double(mixer - c) * (slider / 100.0);
     const double value = std::trunc(double(c) + product);
-    if (!(std::fabs(value) < 9.2e18)) return 0;
-    return UInt8(SInt16(UInt16(SInt64(value))));
+    return std::fabs(value) < 9.2e18 ? UInt8(SInt16(UInt16(SInt64(value)))) : 0;
 }
 
 pixRec RefPixel(pixRec p, SInt16 slider) {
     const int mixer = (p.red + p.green + p.blue) / 3;
     return {p.alpha, RefChannel(p.red, mixer, slider), RefChannel(p.green, mixer, slider),
             RefChannel(p.blue, mixer, slider)};
+}
+
+std::string Show(pixRec p) {
+    std::ostringstream os;
+    os << '(' << int(p.alpha) << ',' << int(p.red) << ',' << int(p.green) << ',' << int(p.blue) << ')';
+    return os.str();
 }
 
 struct Mode {
@@ -61,42 +65,29 @@ long Mismatches(const World& src, const World& dst, int w, int h, SInt16 slider,
         for (int x = 0; x < w; ++x) {
             const pixRec in = src.Row(y)[x], got = dst.Row(y)[x], want = RefPixel(in, slider);
             if (std::memcmp(&got, &want, sizeof got) == 0) continue;
-            if (bad++ == 0) {
-                std::ostringstream os;
-                os << "rgb " << int(in.red) << ',' << int(in.green) << ',' << int(in.blue) << " got "
-                   << int(got.red) << ',' << int(got.green) << ',' << int(got.blue) << " want " << int(want.red)
-                   << ',' << int(want.green) << ',' << int(want.blue);
-                *first = os.str();
-            }
+            if (bad++ == 0) *first = Show(in) + " gave " + Show(got) + ", want " + Show(want);
         }
     return bad;
 }
 
-bool UseMode(const Mode& mode) {
-    if (!SetTonefadeISAForTesting(mode.isa)) return false;
-    SetTonefadeExactOnlyForTesting(mode.exactOnly);
-    return true;
-}
-void ResetMode() {
-    SetTonefadeISAForTesting(TonefadeISA::kAuto);
-    SetTonefadeExactOnlyForTesting(false);
-}
+Mode ModeOf(const Mode& param) { return param; }
+Mode ModeOf(const std::tuple<Mode, SInt16>& param) { return std::get<0>(param); }
 
-class TonefadeExhaustive : public ::testing::TestWithParam<std::tuple<Mode, SInt16>> {
+template <class Param>
+class WithMode : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override {
-        if (!UseMode(std::get<0>(GetParam()))) GTEST_SKIP() << "instruction set not available";
+        const Mode mode = ModeOf(this->GetParam());
+        if (!SetTonefadeISAForTesting(mode.isa)) GTEST_SKIP() << "instruction set not available";
+        SetTonefadeExactOnlyForTesting(mode.exactOnly);
     }
-    void TearDown() override { ResetMode(); }
-};
-
-class TonefadeSweep : public ::testing::TestWithParam<Mode> {
-protected:
-    void SetUp() override {
-        if (!UseMode(GetParam())) GTEST_SKIP() << "instruction set not available";
+    void TearDown() override {
+        SetTonefadeISAForTesting(TonefadeISA::kAuto);
+        SetTonefadeExactOnlyForTesting(false);
     }
-    void TearDown() override { ResetMode(); }
 };
+using TonefadeExhaustive = WithMode<std::tuple<Mode, SInt16>>;
+using TonefadeSweep = WithMode<Mode>;
 
 // 2^24 colours in 16 bands of 4096 × 256: red is the band's row block, green and blue the
 // column; alpha varies so that it is seen to pass through untouched.
@@ -135,30 +126,24 @@ TEST_P(TonefadeSweep, EveryReachablePair) {
     }
 }
 
-const char* const kISANames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
-
+std::string ModeName(const Mode& mode) {
+    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+    return std::string(kNames[int(mode.isa)]) + (mode.exactOnly ? "Exact" : "");
+}
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<Mode, SInt16>>& info) {
-    const Mode mode = std::get<0>(info.param);
     const int slider = std::get<1>(info.param);
-    std::ostringstream name;
-    name << kISANames[int(mode.isa)] << (mode.exactOnly ? "Exact" : "") << "_slider" << (slider < 0 ? "Minus" : "")
-         << std::abs(slider);
-    return name.str();
+    const std::string sign = slider < 0 ? "_sliderMinus" : "_slider";
+    return ModeName(std::get<0>(info.param)) + sign + std::to_string(std::abs(slider));
 }
-
-std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
-    std::ostringstream name;
-    name << kISANames[int(info.param.isa)] << (info.param.exactOnly ? "Exact" : "");
-    return name.str();
-}
+std::string SweepName(const ::testing::TestParamInfo<Mode>& info) { return ModeName(info.param); }
 
 const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{TonefadeISA::kScalar, true},
                                       Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
                                       Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true});
 
-INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive,
-                         ::testing::Combine(kModes, ::testing::Values<SInt16>(-50, 0, 1, 29, 30, 50, 57, 80, 99, 100, 200)),
-                         CaseName);
-INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, ModeName);
+const auto kSliders = ::testing::Values<SInt16>(-50, 0, 1, 29, 30, 50, 57, 80, 99, 100, 200);
+
+INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive, ::testing::Combine(kModes, kSliders), CaseName);
+INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, SweepName);
 
 }  // namespace

@@ -310,6 +310,21 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
     }
 }
 
+TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
+    FSSpec spec = MakeFile("f", {});
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+    for (const char* name : {".f.tmp-crashed", ".f.tmp-young", ".g.tmp-other", "f.tmp-visible"}) {
+        restest::WriteFile(folder / name, {1});
+        if (std::string(name) != ".f.tmp-young") std::filesystem::last_write_time(folder / name, old);
+    }
+    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    AddResource(MakeHandle({1}), kText, 1, nullptr);
+    CloseResFile(refNum);
+    ASSERT_EQ(ResError(), noErr);
+    EXPECT_EQ(restest::FolderEntries(folder.path()),
+              (std::vector<std::string>{".f.tmp-young", ".g.tmp-other", "f", "f.tmp-visible"}));
+}
+
 TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
     std::filesystem::create_directory(folder / "sub");
     FSSpec spec;

@@ -202,8 +202,10 @@ constexpr int kSumWeights = 0x01010100;  // 0·alpha + red, green + blue
 // AVX-512 ------------------------------------------------------------------------------------
 // GCC 12's AVX-512 headers start results from a self-initialised "undefined" vector, which
 // its flow analysis then reports as maybe uninitialised (fixed in GCC 13).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 struct Integer512 {
     __m512i sumWeights, ones, third, spread, weights, hundredth;
     int corrections;
@@ -316,7 +318,9 @@ TF_AVX512 void RowAVX512(const UInt8* src, UInt8* dst, int count, const Tonefade
     }
     _mm256_zeroupper();
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 // AVX2 ---------------------------------------------------------------------------------------
 struct Integer256 {
@@ -408,7 +412,8 @@ TF_AVX2 void Walk256(const UInt8* src, UInt8* dst, int count, const Pixels& pixe
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), pixels(x));
     }
     if (i < count) {
-        const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lane);
         const __m256i x = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + 4 * i), lanes);
         _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + 4 * i), lanes, pixels(x));
     }
@@ -504,9 +509,10 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
     // In place, the pixels outside are already where they belong.
     const bool copy = copyRest && !(src.base == dst.base && src.rowBytes == dst.rowBytes);
     const TonefadeISA isa = CurrentTonefadeISA();
-    TonefadePlan* plan = inside.Empty() ? nullptr : &PlanFor(slider1);
-    if (plan != nullptr && isa == TonefadeISA::kScalar && !plan->exactOnly && plan->table.empty()) BuildTable(*plan);
     const RowKernel kernel = KernelFor(isa);
+    TonefadePlan* plan = inside.Empty() ? nullptr : &PlanFor(slider1);
+    if (plan != nullptr && isa == TonefadeISA::kScalar && !plan->exactOnly && plan->table.empty())
+        BuildTable(*plan);
 
     const UInt8* s = reinterpret_cast<const UInt8*>(src.base);
     UInt8* d = reinterpret_cast<UInt8*>(dst.base);

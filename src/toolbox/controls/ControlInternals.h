@@ -50,8 +50,6 @@ void DrawOpenPopupMenu(ControlRef popup);
 // The rectangle the open pop-up menu covers, in window coordinates.
 Rect PopupMenuRect(ControlRef popup);
 short ControlFontSize(ControlRef control);
-// Background of window content.
-RGBColor WindowBackground();
 // Makes a control and hands it to its window (the window owns it from then on).
 ControlRef AddControl(WindowRef window, ControlKind kind, const Rect& bounds);
 void DestroyControl(ControlRef control);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -148,6 +149,19 @@ OSErr PublishReplacement(Temporary& temp, const std::string& path, const std::st
     return noErr;
 }
 
+// Temporary files of this target that a crash left behind, between naming one and
+// renaming it. Only old ones go: a young one may belong to a write in progress.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
+    const std::string prefix = "." + base + ".tmp-";
+    const auto cutoff = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0 || !entry.is_regular_file(ec)) continue;
+        if (entry.last_write_time(ec) < cutoff && !ec) fs::remove(entry.path(), ec);
+    }
+}
+
 OSErr SyncFolder(const std::string& folder) {
     if (InjectedFailure(toolbox::AtomicWriteStep::SyncFolder)) return ioErr;
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -181,6 +195,7 @@ OSErr WriteFileAtomically(const std::string& path, std::span<const UInt8> bytes,
     if (InjectedFailure(AtomicWriteStep::SyncData) || ::fsync(temp.fd) != 0) return ioErr;
     err = mode == AtomicMode::Replace ? PublishReplacement(temp, path, folder, base) : PublishNew(temp, path);
     if (err != noErr) return err;
+    RemoveStaleTemporaries(folder, base);
     return SyncFolder(folder);
 }
 

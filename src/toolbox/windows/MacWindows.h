@@ -90,6 +90,8 @@ void QuitApplicationEventLoop();
 namespace toolbox {
 
 bool IsLiveWindow(WindowRef window);
+// The colour window content is erased to.
+RGBColor WindowBackground();
 // The window's name in its nib ("" for windows made in code).
 std::string WindowName(WindowRef window);
 void SetWindowName(WindowRef window, const std::string& name);
