@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(name.str().c_str(), BM_Memcpy, s.w, s.h);
         for (TonefadeISA isa : isas) {
             if (!TonefadeISASupported(isa)) continue;
-            for (SInt16 slider : {50, 29, 200})
+            // The integer form as it is, with 2 and with 8 corrections, and the doubles.
+            for (SInt16 slider : {50, 29, 56, 200})
                 for (bool half : {false, true}) {
                     std::ostringstream n;
                     n << "Tonefade/" << isaNames[int(isa)] << "/slider" << slider << '/' << s.w << 'x' << s.h << '/'

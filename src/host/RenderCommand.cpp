@@ -174,6 +174,13 @@ void PrintSummary(const RenderSettings& s, const PassResult& r, int width, int h
                  s.output.c_str(), seconds, seconds > 0 ? r.framesRendered / seconds : 0.0);
 }
 
+void WriteThumbnail(GWorldPtr picture, ImageKind kind, const std::string& output) {
+    PendingFiles files;
+    std::string error;
+    if (!WriteImageFile(picture, kind, files.Add(output), &error)) throw JobFailure(output + ": " + error);
+    if (!files.Commit(&error)) throw JobFailure(error);
+}
+
 }  // namespace
 
 int RunRender(int argc, char** argv) {
@@ -220,7 +227,7 @@ int RunThumbnail(int argc, char** argv) {
     const int frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
     int width = 0, height = 0;
     if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &width, &height);
-    ImageKind kind = ImageKindOf(output);
+    const ImageKind kind = ImageKindOf(output);
     if (kind == ImageKind::None || IsSequencePattern(output))
         throw UsageError(output + ": the thumbnail is written as one .png (or .ppm or .pam) file");
     LoadedPlugin plugin = LoadPluginFor(common);
@@ -243,9 +250,7 @@ int RunThumbnail(int argc, char** argv) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
         throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}}, failed, clip));
     }
-    PendingFiles files;
-    if (!WriteImageFile(session.Target(), kind, files.Add(output), &error)) throw JobFailure(output + ": " + error);
-    if (!files.Commit(&error)) throw JobFailure(error);
+    WriteThumbnail(session.Target(), kind, output);
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: wrote the placeholder of frame %d of %s (%dx%d) to %s\n", frame,
                      input.c_str(), width, height, output.c_str());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -159,6 +160,8 @@ bool VideoWriter::AddVideoStream(std::string* error) {
     AVRational rate = av_d2q(spec_.frameRate, 100000);
     ctx->time_base = av_inv_q(rate);
     ctx->framerate = rate;
+    // A key frame every two seconds keeps seeking in the result cheap for an editor.
+    ctx->gop_size = std::max(1, int(std::lround(2.0 * spec_.frameRate)));
     ctx->thread_count = spec_.threads;
     ctx->colorspace = AVCOL_SPC_BT709;
     ctx->color_primaries = AVCOL_PRI_BT709;

@@ -136,6 +136,17 @@ TEST_F(HostCliTest, InfoPrintsTheDescription) {
     EXPECT_EQ(defaults, 3u);
 }
 
+TEST_F(HostCliTest, InfoDescribesTheClipAsThePluginSeesIt) {
+    WriteSequence("ppm", 5, 64, 48);
+    RunResult text = Host({"info", Path("in/%04d.ppm"), "--prefs-dir", (dir / "out").string()});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("frames   5\nsize     64x48\nrate     30 frames/s\n"), std::string::npos) << text.out;
+    RunResult json = Host({"info", Path("in/%04d.ppm"), "--json", "--prefs-dir", (dir / "out").string()});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"frames\": 5, \"width\": 64, \"height\": 48"), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.substr(json.out.size() - 3), "}}\n") << "one object, the clip inside it";
+}
+
 TEST_F(HostCliTest, InterruptLeavesNoOutput) {
     WriteSettings(kAmount, kRect);
     WriteSequence("ppm", 40, 1280, 720);

@@ -281,8 +281,11 @@ TEST_F(DialogKitTest, CustomControlLearnsItsWindowAndIsActivatedAndDrawnWhenShow
 }
 
 TEST_F(DialogKitTest, NestedModalLoopReturnsToTheOuterOne) {
-    Run("command Nest\ncommand \"ok  \"\ncommand \"ok  \"\n");
+    Run("command Nest\nsnapshot nested.png\ncommand \"ok  \"\ncommand \"ok  \"\n");
     EXPECT_EQ(gDepthInNested, 2);
+    toolbox::ARGBImage image;
+    ASSERT_TRUE(toolbox::ReadPNG(dir_ + "/nested.png", &image));
+    EXPECT_EQ(image.width, 260);  // the snapshot was of the inner window, then in front
     EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"Nest", "inner:ok  ", "inner closed", "ok  "}));
 }
 
@@ -338,6 +341,45 @@ TEST_F(DialogKitTest, SnapshotWithoutAWritableFolderStopsTheScript) {
     Run("snapshot /nonexistent-folder/x.png\ncommand \"ok  \"\n");
     ASSERT_TRUE(source_->Failed());
     EXPECT_EQ(source_->Error().line, 1);
+}
+
+// Plays fixed input and takes a snapshot of the front window just before one of them.
+class SnapshotInTheMiddle : public toolbox::EventSource {
+public:
+    SnapshotInTheMiddle(std::vector<toolbox::InputEvent> input, std::size_t at, std::string path)
+        : input_(std::move(input)), at_(at), path_(std::move(path)) {}
+    toolbox::InputEvent NextInput() override {
+        if (next_ == at_) toolbox::WriteWindowPNG(FrontWindow(), path_);
+        return next_ < input_.size() ? input_[next_++] : toolbox::InputEvent{};
+    }
+
+private:
+    std::vector<toolbox::InputEvent> input_;
+    std::size_t at_, next_ = 0;
+    std::string path_;
+};
+
+TEST_F(DialogKitTest, OpenPopupShowsItsItemsWithTheOneUnderThePointerHighlighted) {
+    ShowWindow(window_);
+    Rect content, item = toolbox::PopupMenuItemRect(Control("Medi", 1), 2);
+    GetWindowBounds(window_, kWindowContentRgn, &content);
+    auto global = [&](int h, int v) { return Point{SInt16(content.top + v), SInt16(content.left + h)}; };
+    const Point onItem = global((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    std::vector<toolbox::InputEvent> input = {{toolbox::InputType::MouseDown, global(200, 140)},
+                                              {toolbox::InputType::MouseDragged, onItem},
+                                              {toolbox::InputType::MouseUp, onItem}};
+    SnapshotInTheMiddle source(input, 2, dir_ + "/popup-open.png");
+    toolbox::ScopedEventSource scope(&source);
+    RunAppModalLoopForWindow(window_);
+    toolbox::ARGBImage image;
+    ASSERT_TRUE(toolbox::ReadPNG(dir_ + "/popup-open.png", &image));
+    // The hovered item is filled with the accent colour (0x2F, 0x6B, 0xD0) at its left edge.
+    const UInt8* p = &image.pixels[(std::size_t(kWindowTitleBarHeight + item.top + 2) * 520 + std::size_t(item.left + 2)) * 4];
+    EXPECT_EQ(p[1], 0x2F);
+    EXPECT_EQ(p[2], 0x6B);
+    EXPECT_EQ(p[3], 0xD0);
+    EXPECT_EQ(GetControl32BitValue(Control("Medi", 1)), 2);
+    EXPECT_EQ(gPopupValueAtCommand, 2);
 }
 
 }  // namespace

@@ -253,3 +253,52 @@ RGBColor LongInt2RGBColor(SInt32 theLong) {
     pixRec p = LongInt2PixRec(theLong);
     return RGBColor{UInt16(p.red * 256), UInt16(p.green * 256), UInt16(p.blue * 256)};
 }
+
+// --- Justified text and windows -------------------------------------------------------
+
+void DrawJustifiedTextInBox(Rect theBox, SInt16 theJustification, double theTextHeight, ConstStr255Param theText) {
+    SInt32 wid, hig;
+    GetDims(theBox, &wid, &hig);
+    const SInt32 size = TruncToSInt16(theTextHeight);
+    const SInt32 w = StringWidth(theText);
+    SInt32 x = theBox.left + 1;
+    if (theJustification == 2) x = theBox.left + wid / 2 - w / 2;
+    if (theJustification == 3) x = theBox.right - 1 - w;
+    // The box's vertical middle, moved down by half the text height and up by a fifth of it,
+    // puts the baseline so that the letters sit about centred in the box.
+    const SInt32 y = theBox.bottom + (-hig) / 2 + size / 2 - TruncToSInt16(theTextHeight * 0.2);
+    MoveTo(SInt16(x), SInt16(y));
+    DrawString(theText);
+}
+
+void PaintJustifiedRect(Rect theBox, SInt16 theJustification, ConstStr255Param theText) {
+    SInt32 wid, hig;
+    GetDims(theBox, &wid, &hig);
+    const SInt32 w = StringWidth(theText);
+    // One pixel of margin on each side of the text as DrawJustifiedTextInBox places it.
+    if (theJustification == 1) theBox.right = SInt16(theBox.left + 2 + w);
+    if (theJustification == 2) {
+        theBox.left = SInt16(theBox.left + wid / 2 - w / 2 - 1);
+        theBox.right = SInt16(theBox.left + 2 + w);
+    }
+    if (theJustification == 3) theBox.left = SInt16(theBox.right - 2 - w);
+    PaintRect(&theBox);
+}
+
+void FlushWindowBuffer(WindowRef window) {
+    CGrafPtr port = GetWindowPort(window);
+    if (port == nullptr) return;
+    RgnHandle region = NewRgn();
+    Rect portRect = GetPortRect(port);
+    RectRgn(region, &portRect);
+    QDFlushPortBuffer(port, region);
+    DisposeRgn(region);
+}
+
+void MoveWindowToRightEdge(WindowRef window, Rect theBounds) {
+    Rect structure;
+    // A window that is gone has no bounds to move.
+    if (GetWindowBounds(window, kWindowStructureRgn, &structure) != noErr) return;
+    OffsetRect(&structure, SInt16(theBounds.right - structure.right), 0);
+    SetWindowBounds(window, kWindowStructureRgn, &structure);
+}

@@ -47,3 +47,16 @@ RGBColor LongInt2RGBColor(SInt32 theLong);
 // Truncates a double toward zero into 16 bits the way the 16-bit sums of these routines
 // wrap; NaN and infinities count as 0 (never an out-of-range conversion).
 SInt16 TruncToSInt16(double value);
+
+// --- Justified text and windows -------------------------------------------------------
+// Justification codes: 1 left, 2 centre, 3 right; any other code places text as left does.
+// Draws one line of text in the current port inside theBox, with its baseline placed for a
+// text theTextHeight pixels high; font, size and colours are the port's.
+void DrawJustifiedTextInBox(Rect theBox, SInt16 theJustification, double theTextHeight, ConstStr255Param theText);
+// Paints, in the current foreground colour, the part of theBox behind where the text would
+// stand; any other code than 1, 2 or 3 paints the whole box.
+void PaintJustifiedRect(Rect theBox, SInt16 theJustification, ConstStr255Param theText);
+// Flushes the buffer of the window's whole port to the screen.
+void FlushWindowBuffer(WindowRef window);
+// Moves the window sideways so that its structure's right edge lies on theBounds.right.
+void MoveWindowToRightEdge(WindowRef window, Rect theBounds);

@@ -31,7 +31,7 @@ static_assert(kLargestValue < 2147483647.0);
 
 // trunc toward zero, then the low 16 bits of the 64-bit integer. What a 64-bit integer
 // cannot hold (NaN and the infinities too) counts as 0 instead of being cast.
-inline SInt16 TruncToSInt16(double v) {
+inline SInt16 TruncWrap16(double v) {
     constexpr double kTwo63 = 9223372036854775808.0;
     if (!(v >= -kTwo63 && v < kTwo63)) return 0;
     return SInt16(UInt16(UInt64(SInt64(v))));
@@ -40,7 +40,7 @@ inline SInt16 TruncToSInt16(double v) {
 // The product is rounded to a double before the channel is added; the build forbids fusing.
 inline SInt16 ExactChannel(int c, int mixer, double percent) {
     const double product = double(mixer - c) * percent;
-    return TruncToSInt16(double(c) + product);
+    return TruncWrap16(double(c) + product);
 }
 
 // The integer form for 0 <= slider <= 100. It equals the double expression except on a few
@@ -72,7 +72,9 @@ struct Correction {
     UInt8 span;   // further channel values in the run
     UInt8 delta;  // exact value minus integer form, modulo 256
 };
-constexpr int kMaxCorrections = 8;  // enough for every slider in 0..100
+// Vector code finds a pair's run with one 16-entry byte lookup, by bits shift..shift+3 of
+// the difference, so the runs' differences must fall into different buckets.
+constexpr int kBuckets = 16;
 constexpr int kCachedPlans = 8;
 
 struct TonefadePlan {
@@ -81,26 +83,46 @@ struct TonefadePlan {
     bool exactOnly = false;
     bool integer = false;  // the checked integer form serves this slider
     double percent = 0.0;
-    int corrections = 0;
-    std::array<Correction, kMaxCorrections> fix{};
+    int corrections = 0;   // runs, each in its own bucket; empty buckets have delta 0
+    int shift = 0;
+    std::array<Correction, kBuckets> bucket{};
     std::vector<UInt8> table;  // [grey][channel]: the portable kernel's exact results
 };
 
-bool AddRuns(TonefadePlan& plan, int diff, int cLo, int cHi, const std::array<int, 256>& delta) {
+bool AddRuns(std::vector<Correction>& runs, int diff, int cLo, int cHi, const std::array<int, 256>& delta) {
     for (int c = cLo; c <= cHi; ++c) {
         if (delta[c] == 0) continue;
         int end = c;
         while (end < cHi && delta[end + 1] == delta[c]) ++end;
-        if (plan.corrections == kMaxCorrections) return false;
-        plan.fix[plan.corrections++] = {UInt8(diff), UInt8(c), UInt8(end - c), UInt8(delta[c])};
+        if (runs.size() == kBuckets) return false;
+        runs.push_back({UInt8(diff), UInt8(c), UInt8(end - c), UInt8(delta[c])});
         c = end;
     }
     return true;
 }
 
+bool PlaceInBuckets(TonefadePlan& plan, const std::vector<Correction>& runs) {
+    for (int shift = 0; shift <= 4; ++shift) {
+        std::array<Correction, kBuckets> bucket{};
+        bool clash = false;
+        for (const Correction& run : runs) {
+            Correction& slot = bucket[(run.diff >> shift) & (kBuckets - 1)];
+            clash |= slot.delta != 0;
+            slot = run;
+        }
+        if (clash) continue;
+        plan.corrections = int(runs.size());
+        plan.shift = shift;
+        plan.bucket = bucket;
+        return true;
+    }
+    return false;
+}
+
 // Compares the integer form with the double expression on all 65,536 (channel, grey) pairs,
 // walked by difference, and records where they part. False: the integer form cannot serve.
 bool CheckIntegerForm(TonefadePlan& plan) {
+    std::vector<Correction> runs;
     std::array<int, 256> delta{};
     for (int diff = -255; diff <= 255; ++diff) {
         const int cLo = std::max(0, -diff), cHi = std::min(255, 255 - diff);
@@ -109,9 +131,9 @@ bool CheckIntegerForm(TonefadePlan& plan) {
             delta[c] = ExactChannel(c, c + diff, plan.percent) - IntegerChannel(c, c + diff, plan.slider);
             differs |= delta[c] != 0;
         }
-        if (differs && !AddRuns(plan, diff, cLo, cHi, delta)) return false;
+        if (differs && !AddRuns(runs, diff, cLo, cHi, delta)) return false;
     }
-    return true;
+    return PlaceInBuckets(plan, runs);
 }
 
 TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
@@ -199,6 +221,23 @@ inline SInt64 PairWeights(int slider) {
 inline int ColourBytes(UInt8 b) { return int(UInt32(b) << 8 | UInt32(b) << 16 | UInt32(b) << 24); }
 constexpr int kSumWeights = 0x01010100;  // 0·alpha + red, green + blue
 
+// The bucket tables, one byte per bucket, repeated in every 128-bit lane for the byte shuffle.
+template <class Vector>
+void InitBuckets(const TonefadePlan& plan, Vector& diff, Vector& first, Vector& span, Vector& delta) {
+    UInt8 bytes[4][sizeof(Vector)];
+    for (std::size_t i = 0; i < sizeof(Vector); ++i) {
+        const Correction& run = plan.bucket[i % kBuckets];
+        bytes[0][i] = run.diff;
+        bytes[1][i] = run.first;
+        bytes[2][i] = run.span;
+        bytes[3][i] = run.delta;
+    }
+    std::memcpy(&diff, bytes[0], sizeof(Vector));
+    std::memcpy(&first, bytes[1], sizeof(Vector));
+    std::memcpy(&span, bytes[2], sizeof(Vector));
+    std::memcpy(&delta, bytes[3], sizeof(Vector));
+}
+
 // AVX-512 ------------------------------------------------------------------------------------
 // GCC 12's AVX-512 headers start results from a self-initialised "undefined" vector, which
 // its flow analysis then reports as maybe uninitialised (fixed in GCC 13).
@@ -208,8 +247,8 @@ constexpr int kSumWeights = 0x01010100;  // 0·alpha + red, green + blue
 #endif
 struct Integer512 {
     __m512i sumWeights, ones, third, spread, weights, hundredth;
-    int corrections;
-    __m512i diff[kMaxCorrections], first[kMaxCorrections], span[kMaxCorrections], delta[kMaxCorrections];
+    __m512i runDiff, runFirst, runSpan, runDelta, low4;
+    __m128i shift;
 };
 
 TF_AVX512 void InitInteger512(Integer512& k, const TonefadePlan& plan) {
@@ -219,25 +258,21 @@ TF_AVX512 void InitInteger512(Integer512& k, const TonefadePlan& plan) {
     k.spread = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
     k.weights = _mm512_set1_epi64(PairWeights(plan.slider));
     k.hundredth = _mm512_set1_epi16(kDivBy100Mul);
-    k.corrections = plan.corrections;
-    for (int i = 0; i < plan.corrections; ++i) {
-        k.diff[i] = _mm512_set1_epi8(char(plan.fix[i].diff));
-        k.first[i] = _mm512_set1_epi8(char(plan.fix[i].first));
-        k.span[i] = _mm512_set1_epi8(char(plan.fix[i].span));
-        k.delta[i] = _mm512_set1_epi32(ColourBytes(plan.fix[i].delta));
-    }
+    InitBuckets(plan, k.runDiff, k.runFirst, k.runSpan, k.runDelta);
+    k.low4 = _mm512_set1_epi8(kBuckets - 1);
+    k.shift = _mm_cvtsi32_si128(plan.shift);
 }
 
-// Patches the packed result where a pixel's (channel, grey) pair lies in a correction run;
-// alpha bytes get a delta of 0.
+// Patches the packed result where a colour byte's (channel, grey) pair lies in its bucket's
+// correction run; empty buckets add 0.
 TF_AVX512 inline __m512i Correct512(__m512i x, __m512i mixers, __m512i out, const Integer512& k) {
+    constexpr __mmask64 kColourBytes = 0xEEEEEEEEEEEEEEEEull;
     const __m512i diff = _mm512_sub_epi8(mixers, x);
-    for (int i = 0; i < k.corrections; ++i) {
-        const __mmask64 sameDiff = _mm512_cmpeq_epi8_mask(diff, k.diff[i]);
-        const __mmask64 hit = _mm512_mask_cmple_epu8_mask(sameDiff, _mm512_sub_epi8(x, k.first[i]), k.span[i]);
-        out = _mm512_mask_add_epi8(out, hit, out, k.delta[i]);
-    }
-    return out;
+    const __m512i bucket = _mm512_and_si512(_mm512_srl_epi16(diff, k.shift), k.low4);
+    const __mmask64 sameDiff = _mm512_mask_cmpeq_epi8_mask(kColourBytes, diff, _mm512_shuffle_epi8(k.runDiff, bucket));
+    const __m512i offset = _mm512_sub_epi8(x, _mm512_shuffle_epi8(k.runFirst, bucket));
+    const __mmask64 hit = _mm512_mask_cmple_epu8_mask(sameDiff, offset, _mm512_shuffle_epi8(k.runSpan, bucket));
+    return _mm512_mask_add_epi8(out, hit, out, _mm512_shuffle_epi8(k.runDelta, bucket));
 }
 
 TF_AVX512 inline __m512i ChannelPairs512(__m512i pairs, const Integer512& k) {
@@ -311,7 +346,7 @@ TF_AVX512 void RowAVX512(const UInt8* src, UInt8* dst, int count, const Tonefade
     } else {
         Integer512 k;
         InitInteger512(k, plan);
-        if (k.corrections == 0)
+        if (plan.corrections == 0)
             Walk512(src, dst, count, IntegerOp512<false>{k});
         else
             Walk512(src, dst, count, IntegerOp512<true>{k});
@@ -325,8 +360,8 @@ TF_AVX512 void RowAVX512(const UInt8* src, UInt8* dst, int count, const Tonefade
 // AVX2 ---------------------------------------------------------------------------------------
 struct Integer256 {
     __m256i sumWeights, ones, third, spread, weights, hundredth;
-    int corrections;
-    __m256i diff[kMaxCorrections], first[kMaxCorrections], span[kMaxCorrections], delta[kMaxCorrections];
+    __m256i runDiff, runFirst, runSpan, runDelta, low4, colour;
+    __m128i shift;
 };
 
 TF_AVX2 void InitInteger256(Integer256& k, const TonefadePlan& plan) {
@@ -336,24 +371,21 @@ TF_AVX2 void InitInteger256(Integer256& k, const TonefadePlan& plan) {
     k.spread = _mm256_broadcastsi128_si256(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
     k.weights = _mm256_set1_epi64x(PairWeights(plan.slider));
     k.hundredth = _mm256_set1_epi16(kDivBy100Mul);
-    k.corrections = plan.corrections;
-    for (int i = 0; i < plan.corrections; ++i) {
-        k.diff[i] = _mm256_set1_epi8(char(plan.fix[i].diff));
-        k.first[i] = _mm256_set1_epi8(char(plan.fix[i].first));
-        k.span[i] = _mm256_set1_epi8(char(plan.fix[i].span));
-        k.delta[i] = _mm256_set1_epi32(ColourBytes(plan.fix[i].delta));
-    }
+    InitBuckets(plan, k.runDiff, k.runFirst, k.runSpan, k.runDelta);
+    k.low4 = _mm256_set1_epi8(kBuckets - 1);
+    k.colour = _mm256_set1_epi32(ColourBytes(0xFF));
+    k.shift = _mm_cvtsi32_si128(plan.shift);
 }
 
 TF_AVX2 inline __m256i Correct256(__m256i x, __m256i mixers, __m256i out, const Integer256& k) {
     const __m256i diff = _mm256_sub_epi8(mixers, x);
-    for (int i = 0; i < k.corrections; ++i) {
-        const __m256i offset = _mm256_sub_epi8(x, k.first[i]);
-        const __m256i inRun = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, k.span[i]), offset);
-        const __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(diff, k.diff[i]), inRun);
-        out = _mm256_add_epi8(out, _mm256_and_si256(hit, k.delta[i]));
-    }
-    return out;
+    const __m256i bucket = _mm256_and_si256(_mm256_srl_epi16(diff, k.shift), k.low4);
+    const __m256i sameDiff = _mm256_cmpeq_epi8(diff, _mm256_shuffle_epi8(k.runDiff, bucket));
+    const __m256i offset = _mm256_sub_epi8(x, _mm256_shuffle_epi8(k.runFirst, bucket));
+    const __m256i span = _mm256_shuffle_epi8(k.runSpan, bucket);
+    const __m256i inRun = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, span), offset);
+    const __m256i hit = _mm256_and_si256(_mm256_and_si256(sameDiff, inRun), k.colour);
+    return _mm256_add_epi8(out, _mm256_and_si256(hit, _mm256_shuffle_epi8(k.runDelta, bucket)));
 }
 
 TF_AVX2 inline __m256i ChannelPairs256(__m256i pairs, const Integer256& k) {
@@ -425,7 +457,7 @@ TF_AVX2 void RowAVX2(const UInt8* src, UInt8* dst, int count, const TonefadePlan
     } else {
         Integer256 k;
         InitInteger256(k, plan);
-        if (k.corrections == 0)
+        if (plan.corrections == 0)
             Walk256(src, dst, count, IntegerOp256<false>{k});
         else
             Walk256(src, dst, count, IntegerOp256<true>{k});
@@ -465,11 +497,11 @@ RowKernel KernelFor(TonefadeISA isa) {
 
 // --- Walking the frame ---------------------------------------------------------------------
 
+// What direct access hands back for one world.
 struct PixelAccess {
-    Ptr base = nullptr;
-    SInt32 rowBytes = 0;
-    Rect frame{};
-    GWorldFlags flags = 0;
+    Ptr base;
+    SInt32 rowBytes;
+    Rect frame;
 };
 
 // The part of the frame that the half-open rectangle covers, clipped to the frame.
@@ -539,14 +571,18 @@ void TonefadeEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean c
     if (dest == nullptr) dest = source;
     if (source == nullptr) return;
 
-    PixelAccess src, dst;
-    GetPixInfoFromGWorld(source, &src.base, &src.rowBytes, &src.frame, &src.flags);
-    GetPixInfoFromGWorld(dest, &dst.base, &dst.rowBytes, &dst.frame, &dst.flags);
+    Ptr srcBase, dstBase;
+    SInt32 srcRowBytes, dstRowBytes;
+    Rect theFrame, theTargetFrame;
+    GWorldFlags srcPixFlags, dstPixFlags;
+    GetPixInfoFromGWorld(source, &srcBase, &srcRowBytes, &theFrame, &srcPixFlags);
+    GetPixInfoFromGWorld(dest, &dstBase, &dstRowBytes, &theTargetFrame, &dstPixFlags);
+    const PixelAccess src{srcBase, srcRowBytes, theFrame}, dst{dstBase, dstRowBytes, theTargetFrame};
     if (CanWalk(source, dest, src, dst)) WalkFrame(src, dst, activeRect, copyRest != 0, slider1);
 
     // Target first: when it is the source, the source's state is the one from before any lock.
-    SetPixelsState(GetGWorldPixMap(dest), dst.flags);
-    SetPixelsState(GetGWorldPixMap(source), src.flags);
+    SetPixelsState(GetGWorldPixMap(dest), dstPixFlags);
+    SetPixelsState(GetGWorldPixMap(source), srcPixFlags);
 }
 
 // --- Switches for tests and benchmarks -------------------------------------------------------

@@ -37,8 +37,7 @@ void PutSelectionAtEnd(ControlRef c) {
     c->selection = ControlEditTextSelectionRec{end, end};
 }
 
-OSStatus Finish(WindowRef window, ControlRef c, ControlRef* outControl) {
-    (void)window;
+OSStatus Finish(ControlRef c, ControlRef* outControl) {
     if (outControl) *outControl = c;
     Draw1Control(c);
     return noErr;
@@ -185,7 +184,7 @@ OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect, CFStr
     ControlRef c = toolbox::AddControl(window, toolbox::ControlKind::PushButton, *boundsRect);
     c->text = MacRomanOf(title);
     c->maximum = 1;
-    return Finish(window, c, outControl);
+    return Finish(c, outControl);
 }
 
 OSStatus CreateSliderControl(WindowRef window, const Rect* boundsRect, SInt32 value, SInt32 minimum, SInt32 maximum,
@@ -199,7 +198,7 @@ OSStatus CreateSliderControl(WindowRef window, const Rect* boundsRect, SInt32 va
     ClampValue(c);
     c->live = liveTracking;
     c->action = liveTrackingProc;
-    return Finish(window, c, outControl);
+    return Finish(c, outControl);
 }
 
 OSStatus CreateStaticTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text,
@@ -208,7 +207,7 @@ OSStatus CreateStaticTextControl(WindowRef window, const Rect* boundsRect, CFStr
     ControlRef c = toolbox::AddControl(window, toolbox::ControlKind::StaticText, *boundsRect);
     c->text = MacRomanOf(text);
     ApplyStyle(c, style);
-    return Finish(window, c, outControl);
+    return Finish(c, outControl);
 }
 
 OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text, Boolean isPassword,
@@ -219,7 +218,7 @@ OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect, CFStrin
     c->password = isPassword;
     PutSelectionAtEnd(c);
     ApplyStyle(c, style);
-    return Finish(window, c, outControl);
+    return Finish(c, outControl);
 }
 
 OSStatus CreatePopupButtonControl(WindowRef window, const Rect* boundsRect, CFStringRef title, SInt16, Boolean, SInt16,
@@ -228,7 +227,7 @@ OSStatus CreatePopupButtonControl(WindowRef window, const Rect* boundsRect, CFSt
     ControlRef c = toolbox::AddControl(window, toolbox::ControlKind::PopupButton, *boundsRect);
     c->text = MacRomanOf(title);
     CreateNewMenu(0, 0, &c->menu);
-    return Finish(window, c, outControl);
+    return Finish(c, outControl);
 }
 
 OSStatus CreateCustomControl(WindowRef owningWindow, const Rect* contBounds, const ControlDefSpec* def, void*,
@@ -242,7 +241,7 @@ OSStatus CreateCustomControl(WindowRef owningWindow, const Rect* contBounds, con
     toolbox::SetTargetLinks(c->target, {GetWindowEventTarget(owningWindow), c->objectClass});
     toolbox::SendControlEvent(c, kEventControlOwningWindowChanged, Point{0, 0}, 0, nullptr);
     if (!Live(c)) return errUnknownControl;
-    return Finish(owningWindow, c, outControl);
+    return Finish(c, outControl);
 }
 
 void DisposeControl(ControlRef theControl) {

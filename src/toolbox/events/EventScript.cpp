@@ -102,57 +102,76 @@ Point LocalPoint(const std::string& x, const std::string& y) {
     return Point{SInt16(Number(y, "Y", -32768, 32767)), SInt16(Number(x, "X", -32768, 32767))};
 }
 
-ScriptAction ParseLine(const std::vector<std::string>& t) {
+using Tokens = std::vector<std::string>;
+
+void ParseClick(const Tokens& t, ScriptAction& a) {
+    Arity(t, 3, 7, "click X Y [shift] [option] [command] [control]");
+    a.from = LocalPoint(t[1], t[2]);
+    a.modifiers = Modifiers(t, 3);
+}
+
+void ParseDrag(const Tokens& t, ScriptAction& a) {
+    Arity(t, 5, 10, "drag X1 Y1 X2 Y2 [STEPS] [modifiers]");
+    a.from = LocalPoint(t[1], t[2]);
+    a.to = LocalPoint(t[3], t[4]);
+    std::size_t mods = 5;
+    a.steps = 10;
+    if (t.size() > 5 && IsNumber(t[5])) a.steps = int(Number(t[mods++], "STEPS", 1, kScriptMaxSteps));
+    a.modifiers = Modifiers(t, mods);
+}
+
+void ParseControlTarget(const Tokens& t, ScriptAction& a) {
+    Arity(t, 4, 4, a.verb == ScriptVerb::Slider ? "slider SIG N VALUE" : "popup SIG N ITEM");
+    a.signature = FourChars(t[1], "SIG");
+    a.number = SInt32(Number(t[2], "N", INT32_MIN, INT32_MAX));
+    if (a.verb == ScriptVerb::Slider) a.value = SInt32(Number(t[3], "VALUE", INT32_MIN, INT32_MAX));
+    else if (IsNumber(t[3])) a.value = SInt32(Number(t[3], "ITEM", 1, 32767));
+    else a.text = UTF8ToMacRoman(t[3]);
+}
+
+void ParseCommand(const Tokens& t, ScriptAction& a) {
+    Arity(t, 2, 2, "command CODE");
+    a.command = FourChars(t[1], "CODE");
+}
+
+void ParseKey(const Tokens& t, ScriptAction& a) {
+    Arity(t, 2, 6, "key CHAR [shift] [option] [command] [control]");
+    a.key = KeyChar(t[1]);
+    a.modifiers = Modifiers(t, 2);
+}
+
+void ParseType(const Tokens& t, ScriptAction& a) {
+    Arity(t, 2, 2, "type TEXT (quote it when it has spaces)");
+    a.text = UTF8ToMacRoman(t[1]);
+}
+
+void ParseSnapshot(const Tokens& t, ScriptAction& a) {
+    Arity(t, 2, 2, "snapshot FILE.png");
+    a.text = t[1];
+    if (a.text.empty()) throw LineError{"the snapshot needs a file name"};
+}
+
+void ParseAnswer(const Tokens& t, ScriptAction& a) {
+    Arity(t, 2, 2, "answer BUTTON (its number or its title)");
+    if (IsNumber(t[1])) a.value = SInt32(Number(t[1], "BUTTON", 1, 3));
+    else a.text = UTF8ToMacRoman(t[1]);
+}
+
+ScriptAction ParseLine(const Tokens& t) {
+    using Parser = void (*)(const Tokens&, ScriptAction&);
+    static const std::map<std::string, std::pair<ScriptVerb, Parser>> verbs = {
+        {"click", {ScriptVerb::Click, ParseClick}},       {"drag", {ScriptVerb::Drag, ParseDrag}},
+        {"slider", {ScriptVerb::Slider, ParseControlTarget}}, {"popup", {ScriptVerb::Popup, ParseControlTarget}},
+        {"command", {ScriptVerb::Command, ParseCommand}}, {"key", {ScriptVerb::Key, ParseKey}},
+        {"type", {ScriptVerb::Type, ParseType}},          {"snapshot", {ScriptVerb::Snapshot, ParseSnapshot}},
+        {"answer", {ScriptVerb::Answer, ParseAnswer}}};
+    auto it = verbs.find(t[0]);
+    if (it == verbs.end())
+        throw LineError{"unknown action \"" + t[0] +
+                        "\" (expected click, drag, slider, popup, command, key, type, snapshot or answer)"};
     ScriptAction a;
-    const std::string& verb = t[0];
-    if (verb == "click") {
-        Arity(t, 3, 7, "click X Y [shift] [option] [command] [control]");
-        a.verb = ScriptVerb::Click;
-        a.from = LocalPoint(t[1], t[2]);
-        a.modifiers = Modifiers(t, 3);
-    } else if (verb == "drag") {
-        Arity(t, 5, 10, "drag X1 Y1 X2 Y2 [STEPS] [modifiers]");
-        a.verb = ScriptVerb::Drag;
-        a.from = LocalPoint(t[1], t[2]);
-        a.to = LocalPoint(t[3], t[4]);
-        std::size_t mods = 5;
-        a.steps = 10;
-        if (t.size() > 5 && IsNumber(t[5])) a.steps = int(Number(t[mods++], "STEPS", 1, kScriptMaxSteps));
-        a.modifiers = Modifiers(t, mods);
-    } else if (verb == "slider" || verb == "popup") {
-        Arity(t, 4, 4, verb == "slider" ? "slider SIG N VALUE" : "popup SIG N ITEM");
-        a.verb = verb == "slider" ? ScriptVerb::Slider : ScriptVerb::Popup;
-        a.signature = FourChars(t[1], "SIG");
-        a.number = SInt32(Number(t[2], "N", INT32_MIN, INT32_MAX));
-        if (a.verb == ScriptVerb::Slider) a.value = SInt32(Number(t[3], "VALUE", INT32_MIN, INT32_MAX));
-        else if (IsNumber(t[3])) a.value = SInt32(Number(t[3], "ITEM", 1, 32767));
-        else a.text = UTF8ToMacRoman(t[3]);
-    } else if (verb == "command") {
-        Arity(t, 2, 2, "command CODE");
-        a.verb = ScriptVerb::Command;
-        a.command = FourChars(t[1], "CODE");
-    } else if (verb == "key") {
-        Arity(t, 2, 6, "key CHAR [shift] [option] [command] [control]");
-        a.verb = ScriptVerb::Key;
-        a.key = KeyChar(t[1]);
-        a.modifiers = Modifiers(t, 2);
-    } else if (verb == "type") {
-        Arity(t, 2, 2, "type TEXT (quote it when it has spaces)");
-        a.verb = ScriptVerb::Type;
-        a.text = UTF8ToMacRoman(t[1]);
-    } else if (verb == "snapshot") {
-        Arity(t, 2, 2, "snapshot FILE.png");
-        a.verb = ScriptVerb::Snapshot;
-        a.text = t[1];
-        if (a.text.empty()) throw LineError{"the snapshot needs a file name"};
-    } else if (verb == "answer") {
-        Arity(t, 2, 2, "answer BUTTON (its number or its title)");
-        a.verb = ScriptVerb::Answer;
-        if (IsNumber(t[1])) a.value = SInt32(Number(t[1], "BUTTON", 1, 3));
-        else a.text = UTF8ToMacRoman(t[1]);
-    } else {
-        throw LineError{"unknown action \"" + verb + "\" (expected click, drag, slider, popup, command, key, type, snapshot or answer)"};
-    }
+    a.verb = it->second.first;
+    it->second.second(t, a);
     return a;
 }
 

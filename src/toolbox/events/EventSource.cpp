@@ -32,11 +32,10 @@ EventSource* SetEventSource(EventSource* source) {
 
 ScopedEventSource::ScopedEventSource(EventSource* source)
     : previous_(SetEventSource(source)),
-      savedPresenter_(new SavedPresenter{SetAlertPresenter(PresentAlertInWindow)}) {}
+      savedPresenter_(std::make_unique<SavedPresenter>(SavedPresenter{SetAlertPresenter(PresentAlertInWindow)})) {}
 
 ScopedEventSource::~ScopedEventSource() {
     SetAlertPresenter(std::move(savedPresenter_->presenter));
-    delete savedPresenter_;
     SetEventSource(previous_);
 }
 

@@ -3,6 +3,8 @@
 // script drive windows through exactly the same hit testing and tracking.
 #pragma once
 
+#include <memory>
+
 #include "MacTypes.h"
 #include "quickdraw/QuickDraw.h"
 
@@ -68,7 +70,7 @@ public:
 private:
     EventSource* previous_;
     struct SavedPresenter;
-    SavedPresenter* savedPresenter_;
+    std::unique_ptr<SavedPresenter> savedPresenter_;
 };
 
 // The next input of the current source (End without one); keeps the pointer position

@@ -170,17 +170,20 @@ int MeasureMacRoman(const std::string& macRoman, FMFontFamily family, short size
     return ft ? LayoutWidth(ft, Decode(macRoman)) : 0;
 }
 
+static std::vector<int> AdvanceTable(FT_Face ft) {
+    std::vector<int> advance(256, 0);
+    for (int ch = 0; ch < 256 && ft; ++ch) {
+        std::u32string cps = Decode(std::string(1, char(ch)));
+        advance[std::size_t(ch)] = cps.empty() ? 0 : Advance(ft, cps[0]);
+    }
+    return advance;
+}
+
 // Advances add up (no kerning), so each character is measured once and lines are cut
 // by running sums.
 std::vector<std::string> WrapMacRoman(const std::string& macRoman, int maxWidth, FMFontFamily family, short size,
                                       Style face) {
-    FT_Face ft = FaceFor(family, size, face);
-    std::vector<int> advance(256, 0);
-    for (int ch = 0; ch < 256 && ft; ++ch) {
-        unsigned char byte = UInt8(ch);
-        std::u32string cps = Decode(std::string(1, char(byte)));
-        advance[std::size_t(ch)] = cps.empty() ? 0 : Advance(ft, cps[0]);
-    }
+    std::vector<int> advance = AdvanceTable(FaceFor(family, size, face));
     std::vector<std::string> lines;
     std::string line;
     int lineWidth = 0;

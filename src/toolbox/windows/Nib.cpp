@@ -102,6 +102,16 @@ OSStatus MakeControl(WindowRef window, const toolbox::NibControl& d) {
     return noErr;
 }
 
+OSStatus ReadNibText(std::string_view text, const std::string& origin, IBNibRef* outNibRef) {
+    auto nib = std::make_unique<OpaqueIBNibRef>();
+    std::string why;
+    if (!toolbox::ParseNib(text, &nib->doc, &why)) return Failure(kIBCarbonRuntimeObjectNotOfRequestedType, origin + ": " + why);
+    *outNibRef = nib.release();
+    LiveNibs().insert(*outNibRef);
+    gLastError.clear();
+    return noErr;
+}
+
 OSStatus ReadNibFile(const std::string& path, IBNibRef* outNibRef) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Failure(kIBCarbonRuntimeCantFindNibFile, "cannot open " + path);
@@ -109,13 +119,7 @@ OSStatus ReadNibFile(const std::string& path, IBNibRef* outNibRef) {
     text.resize(toolbox::kNibMaxBytes + 1);
     in.read(text.data(), std::streamsize(text.size()));
     text.resize(std::size_t(in.gcount()));
-    auto nib = std::make_unique<OpaqueIBNibRef>();
-    std::string why;
-    if (!toolbox::ParseNib(text, &nib->doc, &why)) return Failure(kIBCarbonRuntimeObjectNotOfRequestedType, path + ": " + why);
-    *outNibRef = nib.release();
-    LiveNibs().insert(*outNibRef);
-    gLastError.clear();
-    return noErr;
+    return ReadNibText(text, path, outNibRef);
 }
 
 }  // namespace
@@ -126,6 +130,12 @@ OSStatus CreateNibReferenceFromFile(const std::string& path, IBNibRef* outNibRef
     if (outNibRef == nullptr) return paramErr;
     *outNibRef = nullptr;
     return ReadNibFile(path, outNibRef);
+}
+
+OSStatus CreateNibReferenceFromText(std::string_view text, IBNibRef* outNibRef) {
+    if (outNibRef == nullptr) return paramErr;
+    *outNibRef = nullptr;
+    return ReadNibText(text, "nib text", outNibRef);
 }
 
 std::string LastNibError() { return gLastError; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "corefoundation/CFBundle.h"
 #include "windows/MacWindows.h"
@@ -29,8 +30,9 @@ void DisposeNibReference(IBNibRef inNibRef);
 
 namespace toolbox {
 
-// A nib read straight from a file path (tools and tests).
+// A nib read straight from a file path or from text in memory (tools, tests, fuzzing).
 OSStatus CreateNibReferenceFromFile(const std::string& path, IBNibRef* outNibRef);
+OSStatus CreateNibReferenceFromText(std::string_view text, IBNibRef* outNibRef);
 // Why the last nib call failed, for diagnostics ("" after a success).
 std::string LastNibError();
 

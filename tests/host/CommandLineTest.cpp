@@ -1,0 +1,78 @@
+// The host's argument parsing and its progress line.
+#include <gtest/gtest.h>
+
+#include "CommandLine.h"
+#include "Progress.h"
+
+namespace {
+
+using host::UsageError;
+
+struct SizeCase {
+    const char* text;
+    int width, height;  // 0: refused
+};
+
+TEST(CommandLine, SizesUpToWhatThePluginAddresses) {
+    const SizeCase cases[] = {{"640x360", 640, 360}, {"1X1", 1, 1},       {"32767x32767", 32767, 32767},
+                              {"32768x10", 0, 0},    {"10x0", 0, 0},      {"-4x4", 0, 0},
+                              {"640", 0, 0},         {"640x", 0, 0},      {"x480", 0, 0},
+                              {"640x480x2", 0, 0},   {"640 x 480", 0, 0}, {"1e3x10", 0, 0}};
+    for (const SizeCase& c : cases) {
+        int w = 0, h = 0;
+        if (c.width == 0) {
+            EXPECT_THROW(host::ParseSize("--size", c.text, &w, &h), UsageError) << c.text;
+        } else {
+            host::ParseSize("--size", c.text, &w, &h);
+            EXPECT_EQ(w, c.width) << c.text;
+            EXPECT_EQ(h, c.height) << c.text;
+        }
+    }
+}
+
+TEST(CommandLine, SlidersAreThreeNumbersFromZeroToOne) {
+    float s[3] = {};
+    host::ParseSliders("--sliders", "0,0.25,1", s);
+    EXPECT_EQ(s[0], 0.0f);
+    EXPECT_EQ(s[1], 0.25f);
+    EXPECT_EQ(s[2], 1.0f);
+    for (const char* bad : {"0.5,0.5", "0.5,0.5,0.5,0.5", "0.5,,0.5", "1.01,0,0", "-0.1,0,0", "a,b,c", "nan,0,0", ""})
+        EXPECT_THROW(host::ParseSliders("--sliders", bad, s), UsageError) << bad;
+}
+
+TEST(CommandLine, IntegersWithinTheirRangeOnly) {
+    EXPECT_EQ(host::ParseInteger("--n", "0", 0, 5), 0);
+    EXPECT_EQ(host::ParseInteger("--n", "5", 0, 5), 5);
+    for (const char* bad : {"6", "-1", "", "2.0", "3x", "99999999999999999999"})
+        EXPECT_THROW(host::ParseInteger("--n", bad, 0, 5), UsageError) << bad;
+    try {
+        host::ParseInteger("--fade-in", "-1", 0, 9);
+        FAIL();
+    } catch (const UsageError& e) {
+        EXPECT_STREQ(e.what(), "--fade-in takes a whole number from 0 to 9, not '-1'");
+    }
+}
+
+TEST(CommandLine, OptionsValuesSwitchesAndPositionals) {
+    const char* argv[] = {"tonefade-host", "render", "in.mp4", "--start=3", "--quiet", "--frames", "7", "--",
+                          "--odd-name.mkv"};
+    host::Args args(9, const_cast<char**>(argv), 2, {"--quiet"}, {"--start", "--frames"});
+    EXPECT_EQ(args.Positional(), (std::vector<std::string>{"in.mp4", "--odd-name.mkv"}));
+    EXPECT_EQ(args.Value("--start"), "3");
+    EXPECT_EQ(args.Value("--frames"), "7");
+    EXPECT_TRUE(args.Has("--quiet"));
+    EXPECT_FALSE(args.Has("--proxy"));
+    const char* unknown[] = {"tonefade-host", "render", "--quiet=1"};
+    EXPECT_THROW(host::Args(3, const_cast<char**>(unknown), 2, {"--quiet"}, {}), UsageError);
+    const char* dangling[] = {"tonefade-host", "render", "--start"};
+    EXPECT_THROW(host::Args(3, const_cast<char**>(dangling), 2, {}, {"--start"}), UsageError);
+}
+
+TEST(ProgressBar, ShowsDoneOfTotalRateAndTimeLeft) {
+    EXPECT_EQ(host::ProgressBar::Line(150, 300, 3.0, 10), "[#####-----] 150/300 frames  50.0 fps  0:03 left");
+    EXPECT_EQ(host::ProgressBar::Line(30, 7230, 1.0, 4), "[----] 30/7230 frames  30.0 fps  4:00 left");
+    EXPECT_EQ(host::ProgressBar::Line(300, 300, 6.0, 4), "[####] 300/300 frames  50.0 fps");
+    EXPECT_EQ(host::ProgressBar::Line(0, 300, 0.0, 4), "[----] 0/300 frames  0.0 fps");
+}
+
+}  // namespace
