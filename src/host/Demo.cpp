@@ -1,15 +1,19 @@
-// The demo: the built-in clip through the real bundle into a video with its sound,
-// frames as PNG and a contact sheet.
+// The demo: the settings made in the plug-in's own dialog, driven by a script, then the
+// built-in clip through the real bundle into a video with its sound, frames as PNG and a
+// contact sheet.
 #include "Demo.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "Carbon.h"
+#include "ConfigureCommand.h"
 #include "ContactSheet.h"
 #include "DemoClip.h"
+#include "HostJob.h"
 #include "PluginLoader.h"
 #include "Progress.h"
 #include "RenderDriver.h"
@@ -48,26 +52,41 @@ private:
     OutputSink& video_;
 };
 
-// The demo's own preferences folder, seeded with the settings the build wrote.
+// What a person would do in the dialog: start from the defaults, choose the HD layout
+// for the 16:9 clip, set the amount to 100 and drag the top-left handle with Option
+// until the rectangle is the middle quarter of the frame, then press OK. The HD preview
+// is 960 by 540 at (16, 16).
+const char* const kDemoScript =
+    "command Rset\n"
+    "popup Medi 1 HD\n"
+    "slider Sldr 1 100\n"
+    "drag 16 16 256 151 8 option\n"
+    "snapshot dialog.png\n"
+    "command \"ok  \"\n";
+
+// The demo's own preferences folder, unless the user names one; the dialog saves there.
 bool PreparePrefs(const DemoOptions& options, const fs::path& out, std::string* prefs, std::string* error) {
-    if (!options.prefsDir.empty()) {
-        *prefs = options.prefsDir;
-        return true;
-    }
-    fs::path dir = out / "prefs", seed = fs::path(DefaultBundlePath()).parent_path() / "share/demo-prefs/vardo-Prefs";
+    *prefs = options.prefsDir.empty() ? (out / "prefs").string() : options.prefsDir;
     std::error_code ec;
-    if (!fs::exists(seed)) {
-        // Without it the demo would quietly show the default settings, which change nothing.
-        *error = seed.string() + ": the demo's settings are missing (build the demo-prefs target)";
+    fs::create_directories(*prefs, ec);
+    if (ec) *error = *prefs + ": " + ec.message();
+    return !ec;
+}
+
+// Sets the demo's settings through the dialog; the script is left beside the output.
+bool ConfigureThroughDialog(const LoadedPlugin& plugin, HostSession& session, const fs::path& out, int frame,
+                            std::string* error) {
+    const fs::path script = out / "dialog-script.txt";
+    std::ofstream(script) << kDemoScript;
+    ButtonPress press;
+    press.frame = frame;
+    press.scriptPath = script.string();
+    try {
+        PressPluginButton(plugin.entry, session, press);
+    } catch (const JobFailure& e) {
+        *error = std::string("the settings dialog: ") + e.what();
         return false;
     }
-    fs::create_directories(dir, ec);
-    if (!ec) fs::copy_file(seed, dir / "vardo-Prefs", fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        *error = dir.string() + ": " + ec.message();
-        return false;
-    }
-    *prefs = dir.string();
     return true;
 }
 
@@ -103,6 +122,7 @@ int RunDemo(const DemoOptions& options) {
     if (!video) return Fail(error);
     HostSession session(clip, clip.Width(), clip.Height());
     host::CallPlugin(plugin.entry, session, kPlugGetInfo);
+    if (!ConfigureThroughDialog(plugin, session, out, 0, &error)) return Fail(error);
     PassOptions pass;
     pass.fadeIn = options.fadeIn;
     pass.fadeOut = options.fadeOut;
@@ -115,9 +135,10 @@ int RunDemo(const DemoOptions& options) {
     if (!video->Finish(&error)) return Fail(error);
     if (!sink.Sheet().Write(sheetPath.string(), &error)) return Fail(sheetPath.string() + ": " + error);
     if (!options.quiet)
-        std::fprintf(stderr, "tonefade-host: rendered %d frames in %.1f s: %s, %s, frames in %s\n",
-                     result.framesRendered, bar.Seconds(), videoPath.string().c_str(), sheetPath.string().c_str(),
-                     frames.string().c_str());
+        std::fprintf(stderr, "tonefade-host: set the amount and the rectangle in the dialog (%s), rendered %d "
+                             "frames in %.1f s: %s, %s, frames in %s\n",
+                     (out / "dialog.png").string().c_str(), result.framesRendered, bar.Seconds(),
+                     videoPath.string().c_str(), sheetPath.string().c_str(), frames.string().c_str());
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "ConfigureCommand.h"
 #include "Demo.h"
 #include "FFmpegUtil.h"
 #include "HostJob.h"
@@ -19,6 +20,7 @@ const char* kUsage =
     "  render     render a video file or image sequence through the plug-in\n"
     "  thumbnail  write the plug-in's placeholder frame for one frame of a clip\n"
     "  info       print the plug-in's description of itself (--json for JSON)\n"
+    "  configure  press the plug-in's button: its settings dialog, driven by an event script\n"
     "  demo       render the built-in test clip: a video and a contact sheet\n"
     "\n"
     "Every command takes --plugin BUNDLE and --prefs-dir DIR.\n"
@@ -27,13 +29,15 @@ const char* kUsage =
 const char* kDemoUsage =
     "usage: tonefade-host demo [--out DIR] [--frames N] [--plugin BUNDLE] [--prefs-dir DIR] [--quiet]\n"
     "\n"
-    "Renders the built-in test clip (1280x720, a 440 Hz tone) through the plug-in with a\n"
+    "Sets the amount and the rectangle in the plug-in's own dialog with an event script\n"
+    "(DIR/dialog-script.txt; the dialog as it was set is DIR/dialog.png), presses OK, then\n"
+    "renders the built-in test clip (1280x720, a 440 Hz tone) through the plug-in with a\n"
     "fade-in and a fade-out, and writes DIR/demo.mp4, DIR/contact-sheet.png and the\n"
     "frames as DIR/frames/frame_NNNN.png.\n"
     "  --out DIR        where to write (default demo-out)\n"
     "  --frames N       length of the clip in frames (default 90)\n"
     "  --plugin BUNDLE  the plug-in bundle (default: the one built beside this program)\n"
-    "  --prefs-dir DIR  the preferences folder (default: DIR/prefs with the demo settings)\n"
+    "  --prefs-dir DIR  the preferences folder the dialog saves into (default: DIR/prefs)\n"
     "  --quiet          no progress or summary\n";
 
 int Demo(int argc, char** argv) {
@@ -57,6 +61,7 @@ int Dispatch(const std::string& command, int argc, char** argv) {
     if (command == "render") return host::RunRender(argc, argv);
     if (command == "thumbnail") return host::RunThumbnail(argc, argv);
     if (command == "info") return host::RunInfo(argc, argv);
+    if (command == "configure") return host::RunConfigure(argc, argv);
     if (command == "demo") return Demo(argc, argv);
     std::fprintf(stderr, "tonefade-host: unknown command %s (see tonefade-host --help)\n", command.c_str());
     return 2;

@@ -110,9 +110,10 @@ struct Callbacks {
             width <= 0 || height <= 0)
             return kPluginCantGetNeededFrame;
         if (s.faults_.getFrameGivesNoWorld) return kPluginOK;
+        bool outOfMemory = false;
         GWorldPtr world = FetchScaled(s, frameNumber, width + s.faults_.getFrameWrongSize,
-                                      height + s.faults_.getFrameWrongSize);
-        if (world == nullptr) return kPluginOutOfMemory;
+                                      height + s.faults_.getFrameWrongSize, &outOfMemory);
+        if (world == nullptr) return outOfMemory ? kPluginOutOfMemory : kPluginCantGetNeededFrame;
         void* key = reinterpret_cast<void*>(std::intptr_t(s.nextCookie_++));
         s.loans_[key] = HostSession::Loan{world, frameNumber};
         *frame = world;
@@ -121,8 +122,9 @@ struct Callbacks {
     }
 
     // The frame at the asked size: read straight into the lent world when the sizes agree.
-    static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height) {
+    static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height, bool* outOfMemory) {
         GWorldPtr world = NewWorld(width, height);
+        *outOfMemory = world == nullptr;
         if (world == nullptr) return nullptr;
         if (width == s.clip_.Width() && height == s.clip_.Height()) {
             if (s.clip_.ReadFrame(frameNumber, world, nullptr)) return world;
@@ -131,6 +133,7 @@ struct Callbacks {
         }
         if (s.nativeIndex_ != frameNumber) {
             if (s.nativeFrame_ == nullptr) s.nativeFrame_ = NewWorld(s.clip_.Width(), s.clip_.Height());
+            *outOfMemory = s.nativeFrame_ == nullptr;
             if (s.nativeFrame_ == nullptr || !s.clip_.ReadFrame(frameNumber, s.nativeFrame_, nullptr)) {
                 DisposeGWorld(world);
                 return nullptr;

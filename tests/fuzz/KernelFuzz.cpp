@@ -58,7 +58,7 @@ struct Buffer {
     }
     UInt8* Pixel(int x, int y) { return bytes.data() + Offset(x, y); }
     bool IsPixelByte(std::size_t i) const {
-        if (i < std::size_t(kGuardBytes)) return false;
+        if (i < std::size_t(kGuardBytes) || width == 0) return false;
         const std::size_t offset = i - kGuardBytes;
         return offset / std::size_t(rowBytes) < std::size_t(height) &&
                offset % std::size_t(rowBytes) < std::size_t(width) * 4;

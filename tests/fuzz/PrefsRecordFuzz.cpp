@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     pluginDataRec settings;
     std::memset(&settings, 0, sizeof settings);
-    std::memcpy(&settings, data, std::min(size, sizeof settings));
+    if (size > 0) std::memcpy(&settings, data, std::min(size, sizeof settings));
     CheckConfig2Save(settings, size > 0 ? size_t(data[0]) * 3 : 0);
     CheckConfig2Save(settings, sizeof(configsaverec));
     return 0;

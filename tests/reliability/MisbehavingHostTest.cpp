@@ -11,6 +11,7 @@
 
 #include "Carbon.h"
 #include "RenderDriver.h"
+#include "glue/IMovieGlue.h"
 #include "glue/PlugInMain.h"
 #include "reliability/ReliabilitySupport.h"
 #include "support/PluginTestSupport.h"
@@ -160,7 +161,7 @@ TEST_F(MisbehavingHost, SelectorsWithoutHandlerLeaveTheBlockAsItWas) {
 struct FrameCase {
     const char* name;
     SInt32 startFrame, renderFrame;
-    std::vector<HYPluginResult> allowed;
+    std::vector<int> allowed;  // result codes (-1: the dialog's "before the clip")
     int fetched;  // the clip frame that must be drawn, or -1 when none may be
 };
 
@@ -183,10 +184,35 @@ TEST_F(MisbehavingHost, FrameNumbersOutsideTheClip) {
         p.renderFrame = c.renderFrame;
         const std::vector<UInt8> before = target.Pixels();
         const HYPluginResult got = Call(kPlugDoFrame, c.name);
-        EXPECT_NE(std::find(c.allowed.begin(), c.allowed.end(), got), c.allowed.end())
+        EXPECT_NE(std::find(c.allowed.begin(), c.allowed.end(), int(got)), c.allowed.end())
             << c.name << ": " << host::ResultName(got);
         const std::vector<UInt8> expected = c.fetched < 0 ? before : Processed(c.fetched, W, H);
         EXPECT_EQ(target.Pixels(), expected) << c.name << (c.fetched < 0 ? ": drew a frame that is not there" : "");
+        EndCase(c.name);
+    }
+}
+
+// The dialog fetches further frames with the host's startFrame: the same sums.
+TEST_F(MisbehavingHost, DialogFrameFetchOutsideTheClip) {
+    const FrameCase cases[] = {
+        {"frame before the clip", 0, -1, {-1}, -1},
+        {"one past the end", 0, kFrames, {kPluginCantGetNeededFrame}, -1},
+        {"inside, from a negative startFrame", -3, 8, {kPluginOK}, 5},
+        {"sum above 32 bits", INT_MAX, 1, {-1, kPluginCantGetNeededFrame}, -1},
+        {"sum below 32 bits", INT_MIN, -1, {-1, kPluginCantGetNeededFrame}, -1},
+    };
+    for (const FrameCase& c : cases) {
+        GWorldPtr world = testsupport::NewTestWorld(W, H);
+        testsupport::FillWorld(world, testsupport::PatternFrame(W, H, 5));
+        const std::vector<UInt8> before = testsupport::WorldPixels(world);
+        session.Params().startFrame = c.startFrame;
+        const SInt16 got = GetFrameIntoGW(world, &session.Params(), c.renderFrame, 1);
+        EXPECT_NE(std::find(c.allowed.begin(), c.allowed.end(), int(got)), c.allowed.end())
+            << c.name << ": " << got;
+        const std::vector<UInt8> expected = c.fetched < 0 ? before : clip.Pixels(c.fetched);
+        EXPECT_EQ(testsupport::WorldPixels(world), expected) << c.name;
+        EXPECT_TRUE(watch->Unchanged()) << c.name;
+        DisposeGWorld(world);
         EndCase(c.name);
     }
 }

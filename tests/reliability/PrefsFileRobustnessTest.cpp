@@ -215,7 +215,7 @@ TEST_F(PrefsFileRobustness, ANamedPipeDoesNotHangTheHost) {
     ASSERT_EQ(::mkfifo(Prefs().c_str(), 0600), 0);
     EXPECT_EXIT(
         {
-            ::alarm(20);
+            ::alarm(10);
             int result = PlugInMain(0, &session.Params());
             std::_Exit(result == kPluginOK && gEffectData && Same(*gEffectData, Defaults()) ? 0 : 2);
         },

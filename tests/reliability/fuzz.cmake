@@ -33,6 +33,6 @@ foreach(target kernel prefsrecord)
   file(MAKE_DIRECTORY ${scratch})
   add_test(NAME fuzz.${target}
     COMMAND ${exe} -max_total_time=${RELIABILITY_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
-            -print_final_stats=1 ${scratch} ${TONEFADE_FUZZ_SOURCE_DIR}/corpus/${target})
+            -print_final_stats=1 -artifact_prefix=${scratch}/ ${scratch} ${TONEFADE_FUZZ_SOURCE_DIR}/corpus/${target})
   set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/Controls.h"
+#include "events/EventScript.h"
 
 namespace {
 
@@ -201,6 +202,36 @@ TEST_F(ControlTest, SliderPointsAndValuesAgreeOverTheWholeRange) {
     SetControl32BitValue(slider_, 0);
     Rect thumb = toolbox::SliderThumbRect(slider_);
     EXPECT_EQ(thumb.left, 10);  // the thumb starts flush with the control's left edge
+}
+
+OSStatus DisposeOnCommand(EventHandlerCallRef, EventRef, void* window) {
+    DisposeWindow(static_cast<WindowRef>(window));
+    return noErr;
+}
+
+TEST(ControlClickTest, AHandlerMayDisposeOfTheWindowItsButtonIsIn) {
+    Rect r{100, 100, 200, 300}, b{10, 10, 34, 110};
+    WindowRef w = nullptr;
+    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    ControlRef button = nullptr;
+    CreatePushButtonControl(w, &b, CFSTR("Close"), &button);
+    SetControlCommandID(button, FOUR_CHAR_CODE("clos"));
+    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), DisposeOnCommand, 1, &spec, w, nullptr);
+    ShowWindow(w);
+    toolbox::SaveGWorld saved;
+    SetPortWindowPort(w);  // the port that tracking saved goes away with the window
+    toolbox::ScriptError error;
+    auto source = toolbox::ScriptedEventSource::FromText("click 20 20\nclick 20 20\n", ".", &error);
+    toolbox::ScopedEventSource scope(source.get());
+    RunApplicationEventLoop();
+    EXPECT_EQ(toolbox::LiveWindowCount(), 0);
+    GrafPtr current = nullptr;
+    GetPort(&current);
+    EXPECT_TRUE(IsValidPort(current));
+    EXPECT_EQ(GetWindowFromPort(current), nullptr);
+    // The second click found no window and stopped the script.
+    EXPECT_EQ(source->Error().Describe(), "event script line 2: no window is open");
 }
 
 }  // namespace

@@ -343,7 +343,8 @@ TEST_F(DialogKitTest, SnapshotWithoutAWritableFolderStopsTheScript) {
     EXPECT_EQ(source_->Error().line, 1);
 }
 
-// Plays fixed input and takes a snapshot of the front window just before one of them.
+// Plays fixed input and takes a snapshot of the front window just before one of them
+// (at an index past the input, never).
 class SnapshotInTheMiddle : public toolbox::EventSource {
 public:
     SnapshotInTheMiddle(std::vector<toolbox::InputEvent> input, std::size_t at, std::string path)
@@ -358,6 +359,28 @@ private:
     std::size_t at_, next_ = 0;
     std::string path_;
 };
+
+TEST_F(DialogKitTest, ModifierKeysPressedDuringATrackReachTheTrackingLoop) {
+    ShowWindow(window_);
+    Rect content;
+    GetWindowBounds(window_, kWindowContentRgn, &content);
+    const Point at{SInt16(content.top + 90), SInt16(content.left + 420)};
+    std::vector<toolbox::InputEvent> input = {{toolbox::InputType::MouseDown, at},
+                                              {toolbox::InputType::ModifiersChanged, at, optionKey},
+                                              {toolbox::InputType::MouseUp, at, optionKey}};
+    SnapshotInTheMiddle source(input, 99, "");
+    toolbox::ScopedEventSource scope(&source);
+    RunAppModalLoopForWindow(window_);
+    const ProbeEvent* track = nullptr;
+    for (auto& e : gProbe)
+        if (e.kind == kEventControlTrack) track = &e;
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->modifiers, 0u);  // as they were at the click
+    ASSERT_EQ(track->track.size(), 2u);
+    EXPECT_EQ(track->track[0].first, kMouseTrackingKeyModifiersChanged);
+    EXPECT_EQ(track->track[1].first, kMouseTrackingMouseUp);
+    EXPECT_EQ(GetCurrentKeyModifiers(), UInt32(optionKey));
+}
 
 TEST_F(DialogKitTest, OpenPopupShowsItsItemsWithTheOneUnderThePointerHighlighted) {
     ShowWindow(window_);

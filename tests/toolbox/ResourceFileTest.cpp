@@ -3,6 +3,7 @@
 // leave the old file, and string lists.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Carbon.h"
 #include "files/AtomicFile.h"
@@ -286,6 +287,12 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
     FSSpec missing = Spec("missing");
     EXPECT_EQ(FSpOpenResFile(&missing, fsRdPerm), -1);
     EXPECT_EQ(ResError(), fnfErr);
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    FSSpec pipe = Spec("pipe");
+    ::alarm(10);  // a reader blocked on the pipe ends the test program instead of hanging it
+    EXPECT_EQ(FSpOpenResFile(&pipe, fsCurPerm), -1);
+    ::alarm(0);
+    EXPECT_NE(ResError(), noErr);
 }
 
 TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {

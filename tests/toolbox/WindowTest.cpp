@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "controls/Controls.h"
 #include "quickdraw/QDPng.h"
@@ -126,6 +127,24 @@ TEST(WindowTest, SnapshotHasTheTitleBarAboveTheContent) {
     EXPECT_EQ(bar[1], 0xD6);
     DisposeWindow(w);
     EXPECT_FALSE(toolbox::WriteWindowPNG(w, path, &error));
+}
+
+TEST(WindowTest, DisplaysAreToldWhenTheVisibleWindowsChange) {
+    int changes = 0;
+    toolbox::SetWindowListObserver([&] { ++changes; });
+    WindowRef a = NewWindow(0, 100), b = NewWindow(30, 110);
+    EXPECT_EQ(changes, 0);  // invisible windows show nothing
+    ShowWindow(a);
+    ShowWindow(b);
+    EXPECT_EQ(toolbox::VisibleWindowsBackToFront(), (std::vector<WindowRef>{a, b}));
+    BringToFront(a);
+    EXPECT_EQ(toolbox::VisibleWindowsBackToFront(), (std::vector<WindowRef>{b, a}));
+    HideWindow(b);
+    EXPECT_EQ(toolbox::VisibleWindowsBackToFront(), std::vector<WindowRef>{a});
+    DisposeWindow(a);
+    DisposeWindow(b);
+    EXPECT_EQ(changes, 6);
+    toolbox::SetWindowListObserver({});
 }
 
 }  // namespace

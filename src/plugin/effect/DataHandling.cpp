@@ -11,3 +11,7 @@ void ResetConfig(pluginDataPtr theConfig) {
     theConfig->frameStartColor = SetRGBColor(-1, 0, 0);
     theConfig->mediaType = kMediaNTSC;
 }
+
+relRect GetCurrentRel() { return gConfigWorkSpace.theConfig->startRel; }
+
+void PutCurrentRel(relRect theRel) { gConfigWorkSpace.theConfig->startRel = theRel; }

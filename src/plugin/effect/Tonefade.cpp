@@ -43,11 +43,9 @@ inline SInt16 ExactChannel(int c, int mixer, double percent) {
     return TruncWrap16(double(c) + product);
 }
 
-// The integer form for 0 <= slider <= 100. It equals the double expression except on a few
-// pairs per slider, which are found once and patched (see CheckIntegerForm).
-inline int IntegerChannel(int c, int mixer, int slider) {
-    return ((100 - slider) * c + slider * mixer) / 100;
-}
+// The vector code's integer form, ((100 − slider)·c + slider·mixer) div 100 for
+// 0 <= slider <= 100, equals the double expression except on a few pairs per slider, which
+// are found once per slider and patched (see CheckIntegerForm).
 
 // Vector code divides by multiplying; these constants are exact over the ranges used.
 constexpr int kDivBy100Mul = 5243, kDivBy100Shift = 19;  // t <= 100 × 255
@@ -121,17 +119,23 @@ bool PlaceInBuckets(TonefadePlan& plan, const std::vector<Correction>& runs) {
 
 // Compares the integer form with the double expression on all 65,536 (channel, grey) pairs,
 // walked by difference, and records where they part. False: the integer form cannot serve.
+// Only for 0 <= slider <= 100, where both forms lie in 0..255 and the loop may convert with a
+// plain cast. For one difference d the integer form is c + floor(slider·d / 100): 100·c
+// divides evenly, and the sum is never negative.
 bool CheckIntegerForm(TonefadePlan& plan) {
     std::vector<Correction> runs;
     std::array<int, 256> delta{};
     for (int diff = -255; diff <= 255; ++diff) {
         const int cLo = std::max(0, -diff), cHi = std::min(255, 255 - diff);
-        bool differs = false;
+        const double product = double(diff) * plan.percent;  // the same for every c of this difference
+        const int scaled = plan.slider * diff;
+        const int base = scaled >= 0 ? scaled / 100 : -((99 - scaled) / 100);
+        int differs = 0;
         for (int c = cLo; c <= cHi; ++c) {
-            delta[c] = ExactChannel(c, c + diff, plan.percent) - IntegerChannel(c, c + diff, plan.slider);
-            differs |= delta[c] != 0;
+            delta[c] = int(double(c) + product) - (c + base);
+            differs |= delta[c];
         }
-        if (differs && !AddRuns(runs, diff, cLo, cHi, delta)) return false;
+        if (differs != 0 && !AddRuns(runs, diff, cLo, cHi, delta)) return false;
     }
     return PlaceInBuckets(plan, runs);
 }
@@ -144,7 +148,6 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     plan.percent = slider / 100.0;
     // Outside 0..100 the weights no longer fit the vector code's signed bytes.
     plan.integer = !exactOnly && slider >= 0 && slider <= 100 && CheckIntegerForm(plan);
-    if (!plan.integer) plan.corrections = 0;
     return plan;
 }
 
@@ -188,12 +191,9 @@ void RowScalarExact(const UInt8* src, UInt8* dst, int count, double percent) {
         pixRec thePixel;
         std::memcpy(&thePixel, src, sizeof thePixel);
         const int mixer = (thePixel.red + thePixel.green + thePixel.blue) / 3;
-        const SInt16 red = ExactChannel(thePixel.red, mixer, percent);
-        const SInt16 green = ExactChannel(thePixel.green, mixer, percent);
-        const SInt16 blue = ExactChannel(thePixel.blue, mixer, percent);
-        thePixel.red = UInt8(red);
-        thePixel.green = UInt8(green);
-        thePixel.blue = UInt8(blue);
+        thePixel = {thePixel.alpha, UInt8(ExactChannel(thePixel.red, mixer, percent)),
+                    UInt8(ExactChannel(thePixel.green, mixer, percent)),
+                    UInt8(ExactChannel(thePixel.blue, mixer, percent))};
         std::memcpy(dst, &thePixel, sizeof thePixel);
     }
 }

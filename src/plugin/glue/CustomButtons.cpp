@@ -1,5 +1,38 @@
-// CustomButtons: the plug-in's own button in the host opens the configuration dialog.
-// The dialog itself is not built yet; the button answers without opening anything.
+// CustomButtons: the plug-in's own button in the host. Fetches the current frame at the
+// size of the record's media format and runs the configuration dialog on it inside the
+// host's call. A host that delivers no frame gets the dialog on a black frame of that
+// size rather than a dialog without a picture.
+#include "effect/CommonProcs.h"
+#include "effect/EffectBridge.h"
 #include "glue/PlugInMain.h"
 
-HYPluginResult CustomButtons(SInt16, HYPluginParams*) { return kPluginOK; }
+namespace {
+
+void FrameSizeFor(SInt16 mediaType, SInt16* width, SInt16* height) {
+    *width = mediaType == kMediaHD ? 960 : 720;
+    *height = mediaType == kMediaPAL ? 576 : mediaType == kMediaHD ? 540 : 480;
+}
+
+}  // namespace
+
+HYPluginResult CustomButtons(SInt16, HYPluginParams* params) {
+    toolbox::SaveGWorld saved;
+    const SInt32 frameNumber = params->renderFrame + gMostRecentStartFrame;
+    SInt16 width = 0, height = 0;
+    FrameSizeFor(GetMediaFormat(gEffectData), &width, &height);
+    GWorldPtr theGW = nullptr;
+    void* cookie = nullptr;
+    SInt16 volume = 0;
+    (void)params->procs->GetFrame(params->instance, frameNumber, &theGW, width, height, kDVHighQuality, &volume,
+                                  &cookie);
+    GWorldPtr blackFrame = nullptr;
+    if (theGW == nullptr) {
+        blackFrame = AllocateGWorld(width, height);
+        ClearGW(blackFrame, SetRGBColor(0, 0, 0));
+        theGW = blackFrame;
+    }
+    ConfigurePlugIn(gEffectData, theGW, params, frameNumber, gMostRecentFrameCount);
+    (void)params->procs->ReleaseFrame(params->instance, cookie);
+    if (blackFrame != nullptr) DisposeGWorld(blackFrame);
+    return kPluginOK;
+}

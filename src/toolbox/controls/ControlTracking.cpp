@@ -136,7 +136,7 @@ void TrackEditText(ControlRef c, Point where) {
     while (Live(c) && result != kMouseTrackingMouseUp) result = NextMouse(c, &where);
     if (!Live(c)) return;
     SetKeyboardFocus(c->owner, c, kControlEditTextPart);
-    toolbox::SaveGWorld saved;
+    toolbox::SaveWindowGWorld saved;
     SetPortWindowPort(c->owner);
     TextFont(systemFont);
     TextSize(toolbox::ControlFontSize(c));
@@ -240,7 +240,7 @@ ControlRef FindControlUnderMouse(Point inWhere, WindowRef inWindow, ControlPartC
         ControlRef c = it->get();
         if (!c->visible || !PtInRect(inWhere, &c->bounds)) continue;
         if (outPart) {
-            toolbox::SaveGWorld saved;
+            toolbox::SaveWindowGWorld saved;
             SetPortWindowPort(inWindow);
             *outPart = TestPart(c, inWhere, GetCurrentKeyModifiers());
         }
@@ -253,7 +253,7 @@ ControlPartCode HandleControlClick(ControlRef inControl, Point inWhere, UInt32 i
     if (!Live(inControl) || !inControl->visible || !inControl->enabled || !IsControlActive(inControl)) return kControlNoPart;
     ControlRef c = inControl;
     // Tracking happens in the control's window: handlers and TrackMouseLocation see its port.
-    toolbox::SaveGWorld saved;
+    toolbox::SaveWindowGWorld saved;
     SetPortWindowPort(c->owner);
     ControlActionUPP action = inAction == kControlUseOwnAction ? c->action : inAction;
     ControlPartCode part = TestPart(c, inWhere, inModifiers);

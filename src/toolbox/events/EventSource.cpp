@@ -47,7 +47,8 @@ InputEvent NextInput() {
         e.where = gMouse;
         return e;
     }
-    if (e.type != InputType::KeyDown && e.type != InputType::Command) gMouse = e.where;
+    if (e.type != InputType::KeyDown && e.type != InputType::Command && e.type != InputType::ModifiersChanged)
+        gMouse = e.where;
     if (e.type != InputType::Command) SetCurrentKeyModifiers(e.modifiers);
     return e;
 }
@@ -86,8 +87,9 @@ OSStatus TrackMouseLocation(GrafPtr inPort, Point* outPt, MouseTrackingResult* o
     MouseTrackingResult result = kMouseTrackingMouseUp;
     for (;;) {
         toolbox::InputEvent e = toolbox::NextInput();
-        if (e.type == toolbox::InputType::KeyDown || e.type == toolbox::InputType::Command) {
-            if (e.type == toolbox::InputType::KeyDown && e.modifiers != modifiersBefore) {
+        if (e.type == toolbox::InputType::KeyDown || e.type == toolbox::InputType::Command ||
+            e.type == toolbox::InputType::ModifiersChanged) {
+            if (e.type != toolbox::InputType::Command && e.modifiers != modifiersBefore) {
                 result = kMouseTrackingKeyModifiersChanged;
                 break;
             }

@@ -34,6 +34,7 @@ enum class InputType {
     MouseMoved,    // pointer moved with the button up
     MouseUp,
     KeyDown,
+    ModifiersChanged,  // a modifier key went down or up on its own
     Command,       // a command chosen as from a menu or a key equivalent
     End,           // no more input will come
 };

@@ -201,7 +201,8 @@ OSErr WriteFileAtomically(const std::string& path, std::span<const UInt8> bytes,
 
 OSErr ReadWholeFile(const std::string& path, std::size_t maxSize, std::vector<UInt8>* bytes) {
     if (bytes == nullptr) return paramErr;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe in the file's place cannot hang the caller.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? OSErr(fnfErr) : ErrnoToOSErr(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -15,6 +15,15 @@ std::vector<WindowRef>& Windows() {  // front to back
     return windows;
 }
 
+toolbox::WindowListObserver& Observer() {
+    static toolbox::WindowListObserver observer;
+    return observer;
+}
+
+void WindowListChanged() {
+    if (Observer()) Observer()();
+}
+
 short Width(const Rect& r) { return short(r.right - r.left); }
 short Height(const Rect& r) { return short(r.bottom - r.top); }
 
@@ -66,6 +75,19 @@ bool IsLiveWindow(WindowRef window) {
 
 long LiveWindowCount() { return long(Windows().size()); }
 
+std::vector<WindowRef> VisibleWindowsBackToFront() {
+    std::vector<WindowRef> visible;
+    for (auto it = Windows().rbegin(); it != Windows().rend(); ++it)
+        if ((*it)->visible) visible.push_back(*it);
+    return visible;
+}
+
+WindowListObserver SetWindowListObserver(WindowListObserver observer) {
+    WindowListObserver old = std::move(Observer());
+    Observer() = std::move(observer);
+    return old;
+}
+
 std::string WindowName(WindowRef window) { return IsLiveWindow(window) ? window->name : std::string(); }
 void SetWindowName(WindowRef window, const std::string& name) {
     if (IsLiveWindow(window)) window->name = name;
@@ -92,16 +114,26 @@ void UpdateActivation() {
         if (IsLiveWindow(w)) ChangeActivity(w, active);
 }
 
-WindowDrawingScope::WindowDrawingScope(WindowRef window) : port_(window->port) {
-    SetGWorld(port_, nullptr);
-    savedClip_ = port_->clipRect;
-    port_->clipRect = port_->pixMap.bounds;
+SaveWindowGWorld::SaveWindowGWorld() {
+    GetGWorld(&port_, &device_);
+    window_ = GetWindowFromPort(port_);
+}
+
+SaveWindowGWorld::~SaveWindowGWorld() {
+    if (window_ && !IsLiveWindow(window_)) return;  // its port is gone; the screen is current
+    SetGWorld(port_, device_);
+}
+
+WindowDrawingScope::WindowDrawingScope(WindowRef window) : window_(window) {
+    SetGWorld(window->port, nullptr);
+    savedClip_ = window->port->clipRect;
+    window->port->clipRect = window->port->pixMap.bounds;
 }
 
 WindowDrawingScope::~WindowDrawingScope() {
-    if (!IsValidPort(port_)) return;
-    port_->clipRect = savedClip_;
-    QDFlushPortBuffer(port_, nullptr);
+    if (!IsLiveWindow(window_)) return;  // a handler disposed of the window while it drew
+    window_->port->clipRect = savedClip_;
+    QDFlushPortBuffer(window_->port, nullptr);
 }
 
 void RedrawWindow(WindowRef window) {
@@ -199,6 +231,7 @@ void DisposeWindow(WindowRef window) {
     window->magic = 0;
     delete window;
     toolbox::UpdateActivation();
+    WindowListChanged();
 }
 
 void ShowWindow(WindowRef window) {
@@ -206,12 +239,14 @@ void ShowWindow(WindowRef window) {
     window->visible = true;
     toolbox::RedrawWindow(window);
     toolbox::UpdateActivation();
+    WindowListChanged();
 }
 
 void HideWindow(WindowRef window) {
     if (!toolbox::IsLiveWindow(window) || !window->visible) return;
     window->visible = false;
     toolbox::UpdateActivation();
+    WindowListChanged();
 }
 
 Boolean IsWindowVisible(WindowRef window) { return toolbox::IsLiveWindow(window) && window->visible; }
@@ -222,6 +257,7 @@ void BringToFront(WindowRef window) {
     list.erase(std::find(list.begin(), list.end(), window));
     list.insert(list.begin(), window);
     toolbox::UpdateActivation();
+    WindowListChanged();
 }
 
 void SelectWindow(WindowRef window) { BringToFront(window); }
@@ -274,6 +310,7 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode regionCode, const Re
         AllocatePixels(window);
         toolbox::RedrawWindow(window);
     }
+    WindowListChanged();
     return noErr;
 }
 

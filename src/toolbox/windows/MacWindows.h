@@ -2,7 +2,9 @@
 // active window, application-modal loops and snapshots of what a window shows.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "MacTypes.h"
 #include "corefoundation/CFString.h"
@@ -102,6 +104,11 @@ WindowRef FindWindowAt(Point globalPoint);
 void RedrawWindow(WindowRef window);
 // Writes the window as it looks: a title bar with its title above the content.
 bool WriteWindowPNG(WindowRef window, const std::string& path, std::string* error = nullptr);
+// A display shows what these give: the visible windows from back to front. The observer
+// is called whenever a window appears, goes, moves, or changes its place in the order.
+std::vector<WindowRef> VisibleWindowsBackToFront();
+using WindowListObserver = std::function<void()>;
+WindowListObserver SetWindowListObserver(WindowListObserver observer);
 // Windows alive now (leak checks in tests).
 long LiveWindowCount();
 // The default button (Return) and cancel button (Escape) of a window.

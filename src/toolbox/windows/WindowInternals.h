@@ -35,6 +35,21 @@ constexpr UInt32 kWindowMagic = 0x57494E44;  // 'WIND'
 // Sends the window's visible controls an activate or deactivate and redraws after the
 // front window changed.
 void UpdateActivation();
+// Saves the current port and device and gives them back at the end of the scope, unless
+// the saved port belonged to a window that a handler disposed of in the meantime.
+class SaveWindowGWorld {
+public:
+    SaveWindowGWorld();
+    ~SaveWindowGWorld();
+    SaveWindowGWorld(const SaveWindowGWorld&) = delete;
+    SaveWindowGWorld& operator=(const SaveWindowGWorld&) = delete;
+
+private:
+    CGrafPtr port_ = nullptr;
+    GDHandle device_ = nullptr;
+    WindowRef window_ = nullptr;  // the window whose port was current, if any
+};
+
 // Makes the window's port current, clipped to its content, for the scope.
 class WindowDrawingScope {
 public:
@@ -44,9 +59,9 @@ public:
     WindowDrawingScope& operator=(const WindowDrawingScope&) = delete;
 
 private:
-    SaveGWorld saved_;
+    SaveWindowGWorld saved_;
     Rect savedClip_{};
-    CGrafPtr port_;
+    WindowRef window_;
 };
 
 }  // namespace toolbox

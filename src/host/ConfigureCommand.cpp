@@ -1,0 +1,159 @@
+// The configure command: arguments, the clip and the session, the button press with its
+// script and snapshot, and a line saying whether the dialog saved the settings.
+#include "ConfigureCommand.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "HostJob.h"
+#include "RenderDriver.h"
+#include "VideoReader.h"
+#include "events/EventScript.h"
+#include "files/Folders.h"
+#include "windows/MacWindows.h"
+
+namespace host {
+
+const char* const kConfigureUsage =
+    "usage: tonefade-host configure INPUT [--events FILE] [--snapshot FILE.png] [--frame N] [options]\n"
+    "\n"
+    "Presses the plug-in's own button on INPUT, as the video editor does: frame N is drawn\n"
+    "with the effect (one kPlugDoFrame), then kPlugCustomButtonClick opens the plug-in's\n"
+    "dialog on that frame. OK saves the settings in the preferences folder, where the\n"
+    "next render finds them; Cancel leaves them as they were.\n"
+    "  INPUT              a video file FFmpeg reads, or an image sequence (see render --help)\n"
+    "  --events FILE      an event script that drives the dialog (docs/EVENT_SCRIPTS.md);\n"
+    "                     without one the dialog closes at once, as Cancel would\n"
+    "  --snapshot FILE    writes the front window as a PNG when the script ends (without a\n"
+    "                     script: as the dialog opens)\n"
+    "  --frame N          the current frame, the one the dialog opens on (default 0)\n"
+    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
+    "  --prefs-dir DIR    the preferences folder (default: the user's)\n"
+    "  --quiet            no summary\n";
+
+namespace {
+
+// Discards the frame of the pass that only makes the plug-in see the clip.
+class DiscardSink : public FrameSink {
+public:
+    bool Consume(int, GWorldPtr, const std::vector<int16_t>&, std::string*) override { return true; }
+};
+
+// Hands the script's input on and writes the front window when the script has run out:
+// once as its last input goes out (that is the last look of a dialog the script itself
+// closes) and again, for good, when the dialog asks for more.
+class SnapshotAtEnd : public toolbox::EventSource {
+public:
+    SnapshotAtEnd(toolbox::ScriptedEventSource& script, std::string path) : script_(script), path_(std::move(path)) {}
+    toolbox::InputEvent NextInput() override {
+        if (script_.Finished()) {
+            if (!final_) Snap(), final_ = true;
+            return script_.NextInput();
+        }
+        toolbox::InputEvent input = script_.NextInput();
+        if (script_.Finished()) Snap();
+        return input;
+    }
+    const std::string& Error() const { return error_; }
+    bool Written() const { return written_; }
+
+private:
+    void Snap() {
+        if (path_.empty()) return;
+        WindowRef front = FrontWindow();
+        if (front == nullptr) return;
+        std::string why;
+        if (toolbox::WriteWindowPNG(front, path_, &why)) {
+            written_ = true;
+            error_.clear();
+        } else {
+            error_ = path_ + ": " + why;
+        }
+    }
+    toolbox::ScriptedEventSource& script_;
+    std::string path_;
+    bool final_ = false, written_ = false;
+    std::string error_;
+};
+
+std::unique_ptr<toolbox::ScriptedEventSource> LoadScript(const ButtonPress& press) {
+    toolbox::ScriptError error;
+    std::unique_ptr<toolbox::ScriptedEventSource> script =
+        press.scriptPath.empty() ? toolbox::ScriptedEventSource::FromText(press.scriptText, press.baseDir, &error)
+                                 : toolbox::ScriptedEventSource::FromFile(press.scriptPath, &error);
+    if (!script) throw JobFailure((press.scriptPath.empty() ? "" : press.scriptPath + ": ") + error.Describe());
+    return script;
+}
+
+void ShowFrame(HYPluginEntryProcPtr entry, HostSession& session, int frame) {
+    PassOptions pass;
+    pass.start = frame;
+    pass.count = 1;
+    DiscardSink sink;
+    PassResult r = RunRenderPass(entry, session, pass, sink);
+    if (!r.ok())
+        throw JobFailure(std::string("the plug-in answered ") + r.selector + " with " + ResultName(r.result) + " (" +
+                         std::to_string(int(r.result)) + ") at frame " + std::to_string(frame));
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press) {
+    std::unique_ptr<toolbox::ScriptedEventSource> script = LoadScript(press);
+    ShowFrame(entry, session, press.frame);
+    SnapshotAtEnd input(*script, press.snapshotPath);
+    HYPluginResult r;
+    {
+        toolbox::ScopedEventSource scope(&input);
+        session.Params().renderFrame = press.frame;
+        r = CallPlugin(entry, session, kPlugCustomButtonClick);
+    }
+    if (r != kPluginOK)
+        throw JobFailure(std::string("the plug-in answered kPlugCustomButtonClick with ") + ResultName(r) + " (" +
+                         std::to_string(int(r)) + ")");
+    if (script->Failed()) throw JobFailure(script->Error().Describe());
+    if (!input.Error().empty()) throw JobFailure(input.Error());
+    if (!press.snapshotPath.empty() && !input.Written())
+        throw JobFailure(press.snapshotPath + ": no window was open to take a snapshot of");
+}
+
+int RunConfigure(int argc, char** argv) {
+    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--events", "--snapshot", "--frame"});
+    if (args.Has("--help")) return std::fputs(kConfigureUsage, stdout), 0;
+    args.ExpectPositional(1, 1, "INPUT");
+    const std::string input = args.Positional()[0];
+    CommonOptions common = ReadCommonOptions(args);
+    ButtonPress press;
+    press.frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
+    press.scriptPath = args.Value("--events");
+    press.snapshotPath = args.Value("--snapshot");
+    if (args.Has("--events") && press.scriptPath.empty()) throw UsageError("--events needs a script file");
+    if (args.Has("--snapshot") && press.snapshotPath.empty()) throw UsageError("--snapshot needs a .png file");
+    LoadedPlugin plugin = LoadPluginFor(common);
+    std::string error;
+    std::unique_ptr<FrameSource> clip = OpenClip(input, ReaderOptions{}, &error);
+    if (!clip) throw JobFailure(error);
+    if (press.frame >= clip->FrameCount())
+        throw UsageError("--frame " + std::to_string(press.frame) + " is past the end of " + input + " (" +
+                         std::to_string(clip->FrameCount()) + " frames)");
+    HostSession session(*clip, clip->Width(), clip->Height());
+    HYPluginResult r = CallPlugin(plugin.entry, session, kPlugGetInfo);
+    if (r != kPluginOK) throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r));
+    const std::string prefsFile = toolbox::PreferencesFolderPath() + "/vardo-Prefs";
+    const std::string before = FileBytes(prefsFile);
+    PressPluginButton(plugin.entry, session, press);
+    if (!common.quiet)
+        std::fprintf(stderr, "tonefade-host: the dialog closed; %s\n",
+                     FileBytes(prefsFile) != before ? ("settings saved in " + prefsFile).c_str()
+                                                    : "settings unchanged");
+    return 0;
+}
+
+}  // namespace host

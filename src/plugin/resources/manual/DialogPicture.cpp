@@ -1,0 +1,48 @@
+// Build step: the picture of the settings window for the manual. Presses the plug-in's
+// button on the built-in test clip with the bundle's own nibs, sets the amount and the
+// rectangle with an event script and writes the window as PNG, so the manual always
+// shows the dialog as it is built.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "ConfigureCommand.h"
+#include "DemoClip.h"
+#include "RenderDriver.h"
+#include "corefoundation/CFBundle.h"
+#include "files/Folders.h"
+#include "glue/PlugInMain.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tonefade-dialog-picture BUNDLE OUT.png\n");
+        return 2;
+    }
+    const std::filesystem::path out = std::filesystem::absolute(argv[2]);
+    const std::filesystem::path prefs = out.parent_path() / "dialog-picture-prefs";
+    std::string error;
+    if (toolbox::RegisterBundle(argv[1], &error) == nullptr) {
+        std::fprintf(stderr, "tonefade-dialog-picture: %s\n", error.c_str());
+        return 1;
+    }
+    // A folder of its own: the picture starts from the defaults, the user's settings stay untouched.
+    std::filesystem::remove_all(prefs);
+    std::filesystem::create_directories(prefs);
+    toolbox::SetPreferencesFolder(prefs.string());
+    host::DemoClip clip(1280, 720, 90);
+    host::HostSession session(clip, clip.Width(), clip.Height());
+    host::ButtonPress press;
+    press.frame = 40;
+    press.scriptText = "slider Sldr 1 80\ndrag 16 16 196 136 6 option\n";
+    press.snapshotPath = out.string();
+    try {
+        host::CallPlugin(PlugInMain, session, kPlugGetInfo);
+        host::PressPluginButton(PlugInMain, session, press);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tonefade-dialog-picture: %s\n", e.what());
+        return 1;
+    }
+    std::filesystem::remove_all(prefs);
+    return 0;
+}
