@@ -78,7 +78,7 @@ TEST_F(EntryPointTest, EveryHandlerRestoresTheCurrentPortAndDevice) {
     GetGWorld(&portBefore, &deviceBefore);
     HYPluginParams& p = session.Params();
     for (HYPluginSelector s : {kPlugGetInfo, kPlugInitialize, kPlugDoFrame, kPlugDoFrame, kPlugTerminate,
-                               kPlugFilePlaceHolder, kPlugCustomButtonClick, kPlugDrawIcon}) {
+                               kPlugFilePlaceHolder, kPlugDrawIcon}) {
         p.selector = s;
         PlugInMain(0, &p);
         CGrafPtr port;

@@ -40,9 +40,9 @@ void PrintTable(const std::string& title, const std::vector<Row>& rows) {
         std::printf("  (no allocation of this kind is made)\n");
         return;
     }
-    std::printf("  %-9s %3s  %-48s %-42s %s\n", "site", "#", "failing allocation", "expected", "outcome");
+    std::printf("  %-9s %3s  %-58s %-42s %s\n", "site", "#", "failing allocation", "expected", "outcome");
     for (const Row& r : rows)
-        std::printf("  %-9s %3d  %-48s %-42s %s%s\n", r.site, r.index, r.where.c_str(), r.expected.c_str(),
+        std::printf("  %-9s %3d  %-58s %-42s %s%s\n", r.site, r.index, r.where.c_str(), r.expected.c_str(),
                     r.got.c_str(), r.problems.empty() ? "" : ("  FAILED: " + r.problems).c_str());
     std::fflush(stdout);
 }
@@ -87,6 +87,8 @@ struct Scenario {
     std::function<bool(const AllocationPlace&, FaultSite)> fatal = [](const AllocationPlace&, FaultSite) {
         return false;
     };
+    // What the allocation is for, where the place alone does not say it.
+    std::function<std::string(const AllocationPlace&)> role = [](const AllocationPlace&) { return std::string(); };
     long extraHostBlocks = 0;
 };
 
@@ -134,7 +136,8 @@ protected:
     }
 
     Row InjectAt(Scenario& s, FaultSite site, int k, const AllocationPlace& place) {
-        Row row{SiteName(site), k, place.Describe(), "", "", ""};
+        const std::string role = place.phase.callback.empty() ? s.role(place) : "";
+        Row row{SiteName(site), k, place.Describe() + (role.empty() ? "" : " (" + role + ")"), "", "", ""};
         s.prepare();
         if (s.fatal(place, site)) return InjectFatal(s, site, k, row);
         row.expected = s.expect(place, site);
@@ -236,6 +239,7 @@ TEST_F(FaultInjectionDeathTest, FirstCallMasterRecordAndPreferences) {
             problems += "preferences file holds a record it should not; ";
         return problems;
     };
+    s.role = [](const AllocationPlace&) { return std::string("preferences file"); };
     s.extraHostBlocks = 1;  // the master record, kept while the plug-in is loaded
     std::vector<Row> rows = Inject(s, FaultSite::Memory);
     ASSERT_FALSE(rows.empty());
@@ -257,6 +261,7 @@ TEST_F(FaultInjection, GetInfo) {
         std::memset(&p.getInfo2.filterSliders, 0x7F, sizeof p.getInfo2.filterSliders);
     };
     s.run = [&] { return std::string(host::ResultName(Call(kPlugGetInfo))); };
+    s.role = [](const AllocationPlace&) { return std::string("string lists"); };
     s.expect = [](const AllocationPlace&, FaultSite) { return std::string("kPluginOK"); };
     s.check = [&](bool) {
         std::string problems;
@@ -282,6 +287,12 @@ TEST_F(FaultInjection, GetInfo) {
 }
 
 // --- A whole render pass with fades ---------------------------------------------------------
+
+// Inside a fade the plug-in makes the unprocessed copy first and then its scratch world.
+std::string FrameWorldRole(const AllocationPlace& place) {
+    if (place.phase.selector != kPlugDoFrame && place.phase.selector != kPlugFilePlaceHolder) return "";
+    return place.ranks == 2 && place.rank == 1 ? "unprocessed copy" : "scratch world";
+}
 
 std::string PassOutcome(const host::PassResult& r) {
     std::string text = host::ResultName(r.result);
@@ -325,6 +336,7 @@ TEST_F(FaultInjection, RenderPassWithFades) {
         return PassOutcome(result);
     };
     s.expect = ExpectedPassOutcome;
+    s.role = FrameWorldRole;
     s.check = [&](bool injected) {
         std::string problems;
         if (!injected) {
@@ -362,6 +374,7 @@ TEST_F(FaultInjection, PlaceHolder) {
         before = testsupport::WorldPixels(session.Target());
     };
     s.run = [&] { return std::string(host::ResultName(Call(kPlugFilePlaceHolder))); };
+    s.role = FrameWorldRole;
     // A failing start is reported; the frame step's result never is (it draws nothing).
     s.expect = [](const AllocationPlace& place, FaultSite site) {
         if (site == FaultSite::Memory) return std::string(IsHostAllocation(place) ? "kPluginOutOfMemory" : "");

@@ -135,7 +135,8 @@ protected:
     host::HostSession session{clip, W, H};
 };
 
-TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
+// Files cut, damaged, of another build or not files at all; `valid` is a whole file.
+std::vector<PrefsCase> DamageCases() {
     auto bytes = [](Bytes b) {
         return [b](const fs::path& prefs, const Bytes&) { restest::WriteFile(prefs.string(), b); };
     };
@@ -147,7 +148,7 @@ TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
             restest::WriteFile(prefs.string(), Truncated(valid, keep));
         };
     };
-    const PrefsCase cases[] = {
+    return {
         {"zero bytes", bytes({}), After::Unchanged},
         {"random bytes", bytes(testsupport::PatternFrame(32, 32, 5)), After::Unchanged},
         {"text", bytes(Bytes(300, 'x')), After::Unchanged},
@@ -175,8 +176,11 @@ TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
              restest::WriteFile((prefs / "x").string(), Bytes(10, 1));
          }, After::StillAFolder},
     };
+}
+
+TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
     const Bytes valid = ValidFile();
-    for (const PrefsCase& c : cases) {
+    for (const PrefsCase& c : DamageCases()) {
         fs::remove_all(Prefs());
         c.make(Prefs(), valid);
         const Bytes before = fs::is_regular_file(Prefs()) ? restest::ReadFile(Prefs().string()) : Bytes{};

@@ -73,6 +73,8 @@ HYPluginResult RenderFetchedFrame(GWorldPtr sourceFrame, void* cookie, HYPluginP
         if (fade.failed) return kPluginOK;
     }
     HYPluginResult result = ApplyEffect(sourceFrame, params);
+    // A frame that could not be processed is reported as such, not blended and passed off.
+    if (result != kPluginOK) return result;
     if (fade.world != nullptr) {
         result = BlitFadeCopy(sourceFrame, fade, params);
         if (result != kPluginOK) return result;

@@ -20,6 +20,7 @@ struct OpaqueToolboxObjectClassRef;
 typedef OpaqueToolboxObjectClassRef* ToolboxObjectClassRef;
 struct OpaqueWindowPtr;
 typedef OpaqueWindowPtr* WindowRef;
+typedef WindowRef WindowPtr;
 struct OpaqueControlRef;
 typedef OpaqueControlRef* ControlRef;
 struct OpaqueMenuRef;

@@ -41,7 +41,6 @@ struct OpaqueGrafPtr;
 typedef OpaqueGrafPtr* GrafPtr;
 typedef GrafPtr CGrafPtr;
 typedef CGrafPtr GWorldPtr;
-typedef GrafPtr WindowPtr;
 
 typedef UInt32 GWorldFlags;
 typedef SInt16 QDErr;

@@ -1,5 +1,20 @@
 // Reads nib files: an XML description of named windows and their controls. Reading only
 // builds a description; Nib.h turns a described window into a real one.
+//
+//   <nib>
+//     <window name="configNTSC" title="Tonefade" width="620" height="460"
+//             [left= top=] [class="movableModal|modal|document|alert|movableAlert|floating|utility|plain"]
+//             [attributes="closeBox collapseBox resizable standardHandler compositing liveResize ..."]>
+//       <control kind="pushButton|slider|staticText|editText|popupButton|custom"
+//                [signature="Sldr" id="1"] left= top= width= height= [title=] [min= max= value=]
+//                [command="ok  "] [visible=] [enabled=] [live=] [default=] [cancel=] [bold=]
+//                [password=] [size=] [align="left|center|right"] [class="com.example.custom"]>
+//         <item>NTSC</item> ...   (pop-up buttons only)
+//       </control>
+//     </window>
+//   </nib>
+//
+// Coordinates are the window's content, (0, 0) at its top left; texts are UTF-8.
 #pragma once
 
 #include <optional>

@@ -1,0 +1,14 @@
+// Gives every test program the build and source folders, whether it runs under CTest
+// or by hand: the environment wins, the folders of this build are the fallback.
+#include <cstdlib>
+
+namespace {
+
+struct TestEnvironment {
+    TestEnvironment() {
+        setenv("TONEFADE_BUILD_DIR", TONEFADE_BUILD_DIR_DEFAULT, 0);
+        setenv("TONEFADE_SOURCE_DIR", TONEFADE_SOURCE_DIR_DEFAULT, 0);
+    }
+} gTestEnvironment;
+
+}  // namespace
