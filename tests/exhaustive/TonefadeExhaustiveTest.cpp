@@ -15,27 +15,13 @@
 #include "effect/PixelLib.h"
 #include "effect/Tonefade.h"
 #include "effect/TonefadeKernels.h"
+#include "support/ReferenceTonefade.h"
 
 namespace {
 
-// One channel as defined: the product rounded to a double, then the add, trunc, 16 bits, 8 bits.
-UInt8 RefChannel(int c, int mixer, SInt16 slider) {
-    const double product = double(mixer - c) * (slider / 100.0);
-    const double value = std::trunc(double(c) + product);
-    return std::fabs(value) < 9.2e18 ? UInt8(SInt16(UInt16(SInt64(value)))) : 0;
-}
-
-pixRec RefPixel(pixRec p, SInt16 slider) {
-    const int mixer = (p.red + p.green + p.blue) / 3;
-    return {p.alpha, RefChannel(p.red, mixer, slider), RefChannel(p.green, mixer, slider),
-            RefChannel(p.blue, mixer, slider)};
-}
-
-std::string Show(pixRec p) {
-    std::ostringstream os;
-    os << '(' << int(p.alpha) << ',' << int(p.red) << ',' << int(p.green) << ',' << int(p.blue) << ')';
-    return os.str();
-}
+using testsupport::RefChannel;
+using testsupport::RefPixel;
+using testsupport::Show;
 
 struct Mode {
     TonefadeISA isa;

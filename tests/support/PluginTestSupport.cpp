@@ -6,6 +6,7 @@
 
 #include "Carbon.h"
 #include "glue/PlugInMain.h"
+#include "support/ReferenceTonefade.h"
 
 namespace testsupport {
 
@@ -29,19 +30,11 @@ host::MemoryClip PatternClip(int width, int height, int frames, int audioSamples
     return clip;
 }
 
-// The arithmetic as defined: product rounded to a double before the channel is added,
-// truncated toward zero, kept as the low 8 bits of a 16-bit value.
 void ReferencePixel(const UInt8 in[4], UInt8 out[4], SInt16 slider1) {
-    volatile double percent = slider1 / 100.0;
-    int mixer = (in[1] + in[2] + in[3]) / 3;
-    UInt8 result[4] = {in[0], 0, 0, 0};
-    for (int c = 1; c <= 3; ++c) {
-        volatile double product = double(mixer - in[c]) * percent;
-        double value = std::trunc(double(in[c]) + product);
-        long long wide = std::isfinite(value) && std::fabs(value) < 9.2e18 ? (long long)value : 0;
-        result[c] = UInt8(UInt16(wide));
-    }
-    std::memcpy(out, result, 4);
+    pixRec p;
+    std::memcpy(&p, in, 4);
+    p = RefPixel(p, slider1);
+    std::memcpy(out, &p, 4);
 }
 
 void ReferenceTonefade(const UInt8* src, UInt8* dst, int width, int height, const Rect& r, SInt16 slider1) {
