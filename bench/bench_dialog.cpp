@@ -93,6 +93,7 @@ void DragStep(benchmark::State& state, relRect start) {
         PutCurrentRel(Rect2Rel(testRect, bounds));
         CallPixelEffect(ws.sourceClip, ws.theFXClip);
         DrawFrameContents(dialog.window, bounds);
+        QDFlushPortBuffer(GetWindowPort(dialog.window), nullptr);
         ++step;
     }
     state.SetLabel("960x540 preview");

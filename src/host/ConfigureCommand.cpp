@@ -11,6 +11,7 @@
 #include "RenderDriver.h"
 #include "VideoReader.h"
 #include "events/EventScript.h"
+#include "events/LiveEventSource.h"
 #include "files/Folders.h"
 #include "windows/MacWindows.h"
 
@@ -25,7 +26,10 @@ const char* const kConfigureUsage =
     "next render finds them; Cancel leaves them as they were.\n"
     "  INPUT              a video file FFmpeg reads, or an image sequence (see render --help)\n"
     "  --events FILE      an event script that drives the dialog (docs/EVENT_SCRIPTS.md);\n"
-    "                     without one the dialog closes at once, as Cancel would\n"
+    "                     without one the dialog opens in a window on the display\n"
+    "                     (docs/LIVE_WINDOW.md), or without a display closes at once,\n"
+    "                     as Cancel would\n"
+    "  --no-display       never opens a window, even with a display\n"
     "  --snapshot FILE    writes the front window as a PNG when the script ends (without a\n"
     "                     script: as the dialog opens)\n"
     "  --frame N          the current frame, the one the dialog opens on (default 0)\n"
@@ -105,13 +109,17 @@ std::string FileBytes(const std::string& path) {
 
 }  // namespace
 
-void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press) {
+namespace {
+
+// The press with the dialog's input from `live` (a person at the display) when given,
+// from the press's script otherwise.
+void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press, toolbox::EventSource* live) {
     std::unique_ptr<toolbox::ScriptedEventSource> script = LoadScript(press);
     ShowFrame(entry, session, press.frame);
     SnapshotAtEnd input(*script, press.snapshotPath);
     HYPluginResult r;
     {
-        toolbox::ScopedEventSource scope(&input);
+        toolbox::ScopedEventSource scope(live ? live : static_cast<toolbox::EventSource*>(&input));
         session.Params().renderFrame = press.frame;
         r = CallPlugin(entry, session, kPlugCustomButtonClick);
     }
@@ -124,8 +132,27 @@ void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const B
         throw JobFailure(press.snapshotPath + ": no window was open to take a snapshot of");
 }
 
+// A person drives the dialog when there is a display and neither a script nor a snapshot
+// of the opening dialog was asked for.
+std::unique_ptr<toolbox::LiveEventSource> LiveInput(const Args& args) {
+    if (args.Has("--events") || args.Has("--snapshot") || args.Has("--no-display") ||
+        !toolbox::LiveEventSource::DisplayAvailable())
+        return nullptr;
+    std::string why;
+    std::unique_ptr<toolbox::LiveEventSource> live = toolbox::LiveEventSource::Open(&why);
+    if (!live) std::fprintf(stderr, "tonefade-host: %s; the dialog runs without a window\n", why.c_str());
+    return live;
+}
+
+}  // namespace
+
+void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press) {
+    Press(entry, session, press, nullptr);
+}
+
 int RunConfigure(int argc, char** argv) {
-    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--events", "--snapshot", "--frame"});
+    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--no-display"},
+              {TONEFADE_COMMON_VALUED, "--events", "--snapshot", "--frame"});
     if (args.Has("--help")) return std::fputs(kConfigureUsage, stdout), 0;
     args.ExpectPositional(1, 1, "INPUT");
     const std::string input = args.Positional()[0];
@@ -148,7 +175,7 @@ int RunConfigure(int argc, char** argv) {
     if (r != kPluginOK) throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r));
     const std::string prefsFile = toolbox::PreferencesFolderPath() + "/vardo-Prefs";
     const std::string before = FileBytes(prefsFile);
-    PressPluginButton(plugin.entry, session, press);
+    Press(plugin.entry, session, press, LiveInput(args).get());
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: the dialog closed; %s\n",
                      FileBytes(prefsFile) != before ? ("settings saved in " + prefsFile).c_str()

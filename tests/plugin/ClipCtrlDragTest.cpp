@@ -10,6 +10,7 @@ namespace {
 
 const relRect kCentre{0.25, 0.75, 0.25, 0.75};   // window rect left 196, top 136, right 556, bottom 376
 const relRect kSquare{0.25, 0.5, 0.25, 0.625};   // left 196, top 136, right 376, bottom 316
+const relRect kNarrow{0.25, 0.25 + 8 / 720.0, 0.25, 0.75};  // 8 pixels wide: left 196, right 204
 
 struct DragCase {
     const char* name;
@@ -41,6 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DragCase{"TopLeftHandleSixLeftAndAbove", kCentre, "drag 190 130 210 140\n", {146, 216, 376, 556}},
         DragCase{"BottomRightHandleFiveRightAndBelow", kCentre, "drag 561 381 541 371\n", {136, 196, 366, 536}},
+        DragCase{"NarrowMiddleOfTheTopIsTheTopLeftHandle", kNarrow, "drag 200 136 180 126\n", {126, 176, 376, 204}},
         DragCase{"SevenAwayIsNoHandle", kCentre, "drag 189 129 209 139\n", {136, 196, 376, 556}},
         DragCase{"PastTheOppositeCornerTurnsOver", kCentre, "drag 556 376 100 300\n", {136, 100, 300, 196}},
         DragCase{"OptionShrinksAboutTheCentre", kCentre, "drag 196 136 206 146 option\n", {146, 206, 366, 546}},

@@ -11,7 +11,7 @@ endif()
 
 set(RELIABILITY_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
                            -fno-omit-frame-pointer)
-set(RELIABILITY_FUZZ_SECONDS 30 CACHE STRING "Seconds each fuzz target runs under the fuzz label")
+set(TONEFADE_FUZZ_SECONDS 30 CACHE STRING "Seconds each fuzz target runs under the fuzz label")
 
 set(PLUGIN_EFFECT_DIR ${CMAKE_SOURCE_DIR}/src/plugin/effect)
 
@@ -32,7 +32,7 @@ foreach(target kernel prefsrecord)
   set(scratch ${CMAKE_CURRENT_BINARY_DIR}/fuzz-scratch/${target})
   file(MAKE_DIRECTORY ${scratch})
   add_test(NAME fuzz.${target}
-    COMMAND ${exe} -max_total_time=${RELIABILITY_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
+    COMMAND ${exe} -max_total_time=${TONEFADE_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
             -print_final_stats=1 -artifact_prefix=${scratch}/ ${scratch} ${TONEFADE_FUZZ_SOURCE_DIR}/corpus/${target})
   set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()

@@ -12,12 +12,6 @@ namespace {
 
 WindowRef lgTheWindow = nullptr;
 
-void CToPascal(const char* theText, Str255 outText) {
-    const std::size_t n = std::strlen(theText) < 255 ? std::strlen(theText) : 255;
-    outText[0] = UInt8(n);
-    std::memcpy(outText + 1, theText, n);
-}
-
 bool SameCommand(ConstStr255Param theCommand, const char* theCode) {
     return theCommand[0] == 4 && std::memcmp(theCommand + 1, theCode, 4) == 0;
 }
@@ -45,10 +39,10 @@ void ShowAbout() {
     InstallWindowEventHandler(lgTheWindow, NewEventHandlerUPP(AboutDialogHandler), 1, &commandEvent, lgTheWindow,
                               nullptr);
     Str255 text, version;
-    CToPascal(cMyClearName, text);
+    CopyCStringToPascal(cMyClearName, text);
     SimpleSetControlText(lgTheWindow, FOUR_CHAR_CODE("Plug"), 1, text);
-    CToPascal("Version ", version);
-    CToPascal(cPlugVersion, text);
+    CopyCStringToPascal("Version ", version);
+    CopyCStringToPascal(cPlugVersion, text);
     std::memcpy(version + 1 + version[0], text + 1, text[0]);
     version[0] = UInt8(version[0] + text[0]);
     SimpleSetControlText(lgTheWindow, FOUR_CHAR_CODE("Vers"), 1, version);

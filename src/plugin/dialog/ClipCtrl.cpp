@@ -49,12 +49,14 @@ void ClipHitTest(EventRef theEvent, ControlRef theControl) {
 }
 
 // One step of a drag inside the preview: the new rectangle goes into the record, the
-// frame is rendered again and the preview redrawn.
+// frame is rendered again and the preview redrawn. The tracking draws outside the
+// Control Manager's drawing, so it flushes the window itself for the display to follow.
 void ApplyDragStep(WindowRef theWindow, Rect testRect, Rect bounds) {
     pluginWorkSpace& ws = gConfigWorkSpace;
     PutCurrentRel(Rect2Rel(testRect, bounds));
     CallPixelEffect(ws.sourceClip, ws.theFXClip);
     DrawFrameContents(theWindow, bounds);
+    QDFlushPortBuffer(GetWindowPort(theWindow), nullptr);
 }
 
 void ClipTrack(EventRef theEvent, ControlRef theControl, WindowRef theWindow) {

@@ -33,15 +33,9 @@ const char* const kMissingColor[6] = {"Cannot allocate color1 in SetupDialog", "
                                       "Cannot allocate color3 in SetupDialog", "Cannot allocate color4 in SetupDialog",
                                       "Cannot allocate color5 in SetupDialog", "Cannot allocate color6 in SetupDialog"};
 
-void PString(const char* theText, Str255 outText) {
-    const std::size_t n = std::strlen(theText) < 255 ? std::strlen(theText) : 255;
-    outText[0] = UInt8(n);
-    std::memcpy(outText + 1, theText, n);
-}
-
 void NotifyText(const char* theText) {
     Str255 message;
-    PString(theText, message);
+    CopyCStringToPascal(theText, message);
     Notify(message);
 }
 
@@ -96,7 +90,7 @@ void OpenManual() {
         OSStatus status = LSOpenFSRef(&ref, nullptr);
         if (status != noErr) {
             Str255 message, number;
-            PString("LSOpen failed with ", message);
+            CopyCStringToPascal("LSOpen failed with ", message);
             Num2Text(status, number);
             std::memcpy(message + 1 + message[0], number + 1, number[0]);
             message[0] = UInt8(message[0] + number[0]);

@@ -74,7 +74,8 @@ void RerenderAndBlit() {
 
 void AccessRenderAndBlit(SInt32 theVal) {
     pluginWorkSpace& ws = gConfigWorkSpace;
-    (void)GetFrameIntoGW(ws.sourceClip, ws.iMovieParams, ws.minFrameIndex + theVal, 1);
+    const SInt32 frameIndex = SInt32(UInt32(ws.minFrameIndex) + UInt32(theVal));  // wraps, never overflows
+    (void)GetFrameIntoGW(ws.sourceClip, ws.iMovieParams, frameIndex, 1);
     RerenderAndBlit();
 }
 

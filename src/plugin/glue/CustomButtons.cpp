@@ -17,7 +17,8 @@ void FrameSizeFor(SInt16 mediaType, SInt16* width, SInt16* height) {
 
 HYPluginResult CustomButtons(SInt16, HYPluginParams* params) {
     toolbox::SaveGWorld saved;
-    const SInt32 frameNumber = params->renderFrame + gMostRecentStartFrame;
+    // Added as the host's 32-bit arithmetic would, wrapping rather than overflowing.
+    const SInt32 frameNumber = SInt32(UInt32(params->renderFrame) + UInt32(gMostRecentStartFrame));
     SInt16 width = 0, height = 0;
     FrameSizeFor(GetMediaFormat(gEffectData), &width, &height);
     GWorldPtr theGW = nullptr;

@@ -1,13 +1,17 @@
 // IMovieGlue: copies a host frame into a world of the dialog's.
 #include "glue/IMovieGlue.h"
 
+#include <cstdint>
+
 #include "effect/CommonProcs.h"
 
 SInt16 GetFrameIntoGW(GWorldPtr theGW, HYPluginParams* params, SInt32 frameIndex, SInt16 disposeAfterUse) {
     Rect bounds = GetPortRect(theGW);
     SInt32 width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    SInt32 frameNumber = frameIndex + params->startFrame;
-    if (frameNumber < 0) return -1;
+    const SInt64 wideFrame = SInt64(frameIndex) + params->startFrame;
+    if (wideFrame < 0) return -1;
+    if (wideFrame > INT32_MAX) return kPluginCantGetNeededFrame;
+    const SInt32 frameNumber = SInt32(wideFrame);
     HYRefDVQuality quality = params->proxyOnly && height < 260 ? kDVLowQuality : kDVHighQuality;
     GWorldPtr frame = nullptr;
     void* cookie = nullptr;

@@ -2,6 +2,7 @@
 #include "glue/RenderPass.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "effect/CommonProcs.h"
 #include "effect/EffectBridge.h"
@@ -139,10 +140,13 @@ HYPluginResult EffectDrives(SInt16, HYPluginParams* params) {
     SetGWorld(params->frame, nullptr);
     SInt32 width = params->frameRect.right - params->frameRect.left;
     SInt32 height = params->frameRect.bottom - params->frameRect.top;
-    SInt32 frameNumber = params->startFrame + params->renderFrame;
+    // Added wide: a host's numbers near the 32-bit limit must not overflow.
+    const SInt64 wideFrame = SInt64(params->startFrame) + params->renderFrame;
     gMostRecentStartFrame = params->startFrame;
     gMostRecentFrameCount = params->frameCount;
-    if (frameNumber < 0) return kPluginOK;
+    if (wideFrame < 0) return kPluginOK;
+    if (wideFrame > INT32_MAX) return kPluginCantGetNeededFrame;
+    const SInt32 frameNumber = SInt32(wideFrame);
 
     GWorldPtr sourceFrame = nullptr;
     void* cookie = nullptr;

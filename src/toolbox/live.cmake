@@ -1,0 +1,15 @@
+# The live display (events/LiveEventSource.cpp): SDL2 from the system, private to the
+# toolbox. Without SDL2 the toolbox still builds, and the host simply stays headless.
+find_package(SDL2 CONFIG QUIET)
+if(TARGET SDL2::SDL2)
+  target_link_libraries(toolbox PRIVATE SDL2::SDL2)
+  target_compile_definitions(toolbox PRIVATE TONEFADE_HAVE_SDL2=1)
+else()
+  pkg_check_modules(TONEFADE_SDL2 QUIET IMPORTED_TARGET sdl2)
+  if(TONEFADE_SDL2_FOUND)
+    target_link_libraries(toolbox PRIVATE PkgConfig::TONEFADE_SDL2)
+    target_compile_definitions(toolbox PRIVATE TONEFADE_HAVE_SDL2=1)
+  else()
+    message(STATUS "SDL2 not found: tonefade-host will have no live display")
+  endif()
+endif()
