@@ -37,6 +37,7 @@ public:
 private:
     bool OpenStream(const std::string& path, const ReaderOptions& options, std::string* error);
     int CountFrames();
+    int ExpectedFrames() const;
     bool NextFrame();
     void SeekTo(int index);
     bool Reach(int index);
@@ -108,14 +109,34 @@ int VideoClip::CountFrames() {
     return count;
 }
 
+// Frames the header's duration promises, or -1 when it states none. A cut file keeps
+// its header, so fewer frames than this means the end of the clip is missing.
+int VideoClip::ExpectedFrames() const {
+    const AVStream* st = input_->streams[stream_];
+    double seconds = -1.0;
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        seconds = double(st->duration) * av_q2d(st->time_base);
+    else if (input_->duration != AV_NOPTS_VALUE && input_->duration > 0)
+        seconds = double(input_->duration) / AV_TIME_BASE;
+    if (seconds <= 0.0 || !std::isfinite(seconds * rate_) || seconds * rate_ > INT32_MAX) return -1;
+    return int(std::llround(seconds * rate_));
+}
+
 std::unique_ptr<VideoClip> VideoClip::Open(const std::string& path, const ReaderOptions& options,
                                            std::string* error) {
     auto clip = std::unique_ptr<VideoClip>(new VideoClip);
     clip->path_ = path;
     if (!clip->packet_ || !clip->frame_ || !clip->OpenStream(path, options, error)) return nullptr;
+    const bool counted = clip->input_->streams[clip->stream_]->nb_frames <= 0;
     clip->count_ = clip->CountFrames();
     if (clip->count_ <= 0 || !clip->NextFrame()) {
         *error = path + ": not a video file (no frame in it can be decoded)";
+        return nullptr;
+    }
+    const int expected = counted ? clip->ExpectedFrames() : -1;
+    if (expected > 0 && clip->count_ < expected - 1) {
+        *error = path + ": the file is cut short (" + std::to_string(clip->count_) + " of " +
+                 std::to_string(expected) + " frames)";
         return nullptr;
     }
     clip->current_ = 0;

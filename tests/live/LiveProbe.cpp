@@ -39,6 +39,12 @@ int Fail(const std::string& why) {
 
 void PrintPoint(const char* name, Point p) { std::printf("%s_X=%d\n%s_Y=%d\n", name, p.h, name, p.v); }
 
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 Point Centre(const Rect& r) { return Point{SInt16((r.top + r.bottom) / 2), SInt16((r.left + r.right) / 2)}; }
 
 // The dialog window of the saved settings, set up as the dialog sets it up, not shown.
@@ -64,6 +70,7 @@ int Layout(pluginDataRec& config, int amount) {
     const Rect effect = Rel2Rect(config.startRel, clip);
     std::printf("WINDOW_W=%d\nWINDOW_H=%d\n", windowBounds.right - windowBounds.left,
                 windowBounds.bottom - windowBounds.top);
+    std::printf("TITLE=%s\n", ShellQuoted(toolbox::WindowTitleUTF8(window)).c_str());
     PrintPoint("THUMB", Centre(toolbox::SliderThumbRect(slider)));
     PrintPoint("AMOUNT", toolbox::SliderPointForValue(slider, amount));
     PrintPoint("OK", Centre(GetControlBox(ok)));

@@ -9,7 +9,7 @@
 #
 # usage: xvfb_configure_test.sh BUILD_DIR [SHOT_DIR]
 #   SHOT_DIR keeps the screenshots (live-dialog.png, live-drag.png).
-# Exits 77 (skipped) when Xvfb, xdotool, ImageMagick's import or ffmpeg is missing.
+# Exits 77 (skipped) when Xvfb, xdotool, xprop, ImageMagick's import or ffmpeg is missing.
 set -euo pipefail
 
 build=${1:?usage: xvfb_configure_test.sh BUILD_DIR [SHOT_DIR]}
@@ -18,7 +18,7 @@ host=$build/bin/tonefade-host
 probe=$build/bin/tonefade-live-probe
 write_prefs=$build/bin/tonefade-write-prefs
 
-for tool in Xvfb xdotool import ffmpeg python3; do
+for tool in Xvfb xdotool xprop import ffmpeg python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
@@ -88,7 +88,7 @@ open_dialog() {  # LOG_NAME [more configure arguments]
   host_pid=$!
   win=""
   for _ in $(seq 150); do
-    win=$(xdotool search --onlyvisible --name '^Tonefade' 2>/dev/null | head -1 || true)
+    win=$(xdotool search --onlyvisible --pid "$host_pid" 2>/dev/null | head -1 || true)
     [ -n "$win" ] && capture "$win" && [ "$(pixel 4 4)" = "232 232 232" ] && break
     kill -0 "$host_pid" 2>/dev/null || fail "configure ended before its dialog showed"
     win=""
@@ -98,6 +98,9 @@ open_dialog() {  # LOG_NAME [more configure arguments]
   eval "$(xdotool getwindowgeometry --shell "$win")"
   [ "$WIDTH" = "$WINDOW_W" ] && [ "$HEIGHT" = "$WINDOW_H" ] ||
     fail "the desktop window is ${WIDTH}x$HEIGHT, the dialog ${WINDOW_W}x$WINDOW_H"
+  local title
+  title=$(LC_ALL=C.UTF-8 xprop -id "$win" _NET_WM_NAME)
+  [ "$title" = "_NET_WM_NAME(UTF8_STRING) = \"$TITLE\"" ] || fail "the desktop window's title is $title, not $TITLE"
 }
 
 # A press, a drag in steps, with the button held for the caller to look, and no release.

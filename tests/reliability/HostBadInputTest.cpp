@@ -267,11 +267,13 @@ TEST_P(HostOutputFolder, OneLineAndNothingLeft) {
     WriteFrames("in", 12, 160, 120, true);
     const fs::path target = dir / "mnt";
     ScopedMount mount(target, c.kind, c.kilobytes);
+    bool chmodded = false;
     if (!mount.Ok()) {
         if (c.kind != ScopedMount::Kind::SmallTmpfs && ::geteuid() != 0) {
             // Without the privilege to mount, a folder without write permission is the
             // same fault for a user that permissions bind.
             fs::permissions(target, fs::perms::owner_read | fs::perms::owner_exec);
+            chmodded = true;
         } else {
             GTEST_SKIP() << "cannot mount on " << target << " here (" << mount.Error()
                          << "); this case needs a " << (c.kind == ScopedMount::Kind::SmallTmpfs ? "small tmpfs" : "read-only mount");
@@ -281,7 +283,7 @@ TEST_P(HostOutputFolder, OneLineAndNothingLeft) {
     if (std::string(c.command) == "thumbnail") args.insert(args.end(), {"--frame", "3"});
     RunResult r = Host(Args(args));
     ExpectCleanFailure(r, 1, c.message, target);
-    fs::permissions(target, fs::perms::owner_all);
+    if (chmodded) fs::permissions(target, fs::perms::owner_all);  // so that TearDown can remove it
 }
 
 using K = ScopedMount::Kind;
