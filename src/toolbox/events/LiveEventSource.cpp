@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
+#include <cstdio>
 #include <deque>
 #include <vector>
 
@@ -255,7 +256,11 @@ void LiveEventSource::Impl::Present() {
         Rect local{0, 0, Height(bounds), Width(bounds)};
         Rect area = local;
         if (!whole) SectRect(&dirty, &local, &area);
+        auto t0 = Clock::now();
         CopyToScreen(front, area);
+        auto t1 = Clock::now();
+        static bool trace = std::getenv("TRACE") != nullptr;
+        if (trace) std::fprintf(stderr, "present %.3f ms area %dx%d sinceLast %.3f\n", std::chrono::duration<double, std::milli>(t1 - t0).count(), area.right-area.left, area.bottom-area.top, std::chrono::duration<double, std::milli>(t0 - lastPresent).count());
     }
     whole = dirtyAny = false;
     lastPresent = Clock::now();
@@ -344,7 +349,11 @@ void LiveEventSource::Impl::Wait() {
         timeout = int(std::clamp<long long>(left.count(), 1, 1000));
     }
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, timeout)) Translate(e);
+    auto t0 = Clock::now();
+    bool got = SDL_WaitEventTimeout(&e, timeout);
+    static bool trace = std::getenv("TRACE") != nullptr;
+    if (trace) std::fprintf(stderr, "wait timeout %d got %d took %.3f\n", timeout, int(got), std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    if (got) Translate(e);
 }
 
 void LiveEventSource::Impl::Translate(const SDL_Event& e) {

@@ -39,6 +39,11 @@ struct ResFile {
     bool changed = false;
     UInt16 mapAttributes = 0;
     std::vector<TypeSlots> types;
+    // The file's handles go with it: when closed, and for files still open at exit.
+    ~ResFile() {
+        for (TypeSlots& t : types)
+            for (Slot& s : t.slots) DisposeHandle(s.handle);
+    }
 };
 
 struct SlotRef {
@@ -224,8 +229,6 @@ void CloseResFile(ResFileRefNum refNum) {
     if (index == gChain.size()) return SetError(resFNotFound);
     ResFile& file = *gChain[index];
     OSErr err = file.changed ? WriteOut(file) : OSErr(noErr);
-    for (TypeSlots& t : file.types)
-        for (Slot& s : t.slots) DisposeHandle(s.handle);
     gChain.erase(gChain.begin() + std::ptrdiff_t(index));
     // As on the Mac, the search goes on from the next older file.
     if (gCurrent == refNum) gCurrent = index < gChain.size() ? gChain[index]->refNum : 0;
