@@ -1,9 +1,10 @@
 // tonefade-live-probe: what the desktop test needs to know to act like a person and to
 // check what the person did, taken from the plug-in's own code rather than copied into
 // the test:
-//   layout PREFS_DIR AMOUNT   where, in the dialog that the saved settings open, the
-//                             amount slider's thumb is, where it shows AMOUNT, the OK
-//                             button, and the preview with the effect rectangle
+//   layout PREFS_DIR AMOUNT   the size and title of the dialog that the saved settings
+//                             open and where in it the amount slider's thumb is, where
+//                             it shows AMOUNT, the OK and About buttons, the preview and
+//                             the effect rectangle; and the About window's size and title
 //   prefs PREFS_DIR           the saved amount and effect rectangle
 // Output is one NAME=VALUE a line, for a shell to read.
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "Carbon.h"
 #include "controls/Controls.h"
+#include "dialog/AboutWindow.h"
 #include "dialog/CarbonMacros.h"
 #include "dialog/ClipCtrl.h"
 #include "dialog/ColorCtrl.h"
@@ -37,13 +39,21 @@ int Fail(const std::string& why) {
     return 1;
 }
 
-void PrintPoint(const char* name, Point p) { std::printf("%s_X=%d\n%s_Y=%d\n", name, p.h, name, p.v); }
-
 std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
+
+// The size and title of a window, as NAME_W, NAME_H and NAME_TITLE.
+void PrintWindow(const char* name, WindowRef window) {
+    Rect bounds{};
+    GetWindowBounds(window, kWindowContentRgn, &bounds);
+    std::printf("%s_W=%d\n%s_H=%d\n%s_TITLE=%s\n", name, bounds.right - bounds.left, name, bounds.bottom - bounds.top,
+                name, ShellQuoted(toolbox::WindowTitleUTF8(window)).c_str());
+}
+
+void PrintPoint(const char* name, Point p) { std::printf("%s_X=%d\n%s_Y=%d\n", name, p.h, name, p.v); }
 
 Point Centre(const Rect& r) { return Point{SInt16((r.top + r.bottom) / 2), SInt16((r.left + r.right) / 2)}; }
 
@@ -64,13 +74,11 @@ int Layout(pluginDataRec& config, int amount) {
     SetupDialog(window, &config);
     ControlRef slider = SimpleGetControlByID(window, FOUR_CHAR_CODE("Sldr"), 1);
     ControlRef ok = SimpleGetControlByID(window, FOUR_CHAR_CODE("Okay"), 1);
-    Rect clip{}, windowBounds{};
+    Rect clip{};
     GetControlBounds(ws.theFrameCtrl, &clip);
-    GetWindowBounds(window, kWindowContentRgn, &windowBounds);
     const Rect effect = Rel2Rect(config.startRel, clip);
-    std::printf("WINDOW_W=%d\nWINDOW_H=%d\n", windowBounds.right - windowBounds.left,
-                windowBounds.bottom - windowBounds.top);
-    std::printf("TITLE=%s\n", ShellQuoted(toolbox::WindowTitleUTF8(window)).c_str());
+    PrintWindow("WINDOW", window);
+    PrintPoint("ABOUT", Centre(GetControlBox(SimpleGetControlByID(window, FOUR_CHAR_CODE("Info"), 1))));
     PrintPoint("THUMB", Centre(toolbox::SliderThumbRect(slider)));
     PrintPoint("AMOUNT", toolbox::SliderPointForValue(slider, amount));
     PrintPoint("OK", Centre(GetControlBox(ok)));
@@ -78,6 +86,10 @@ int Layout(pluginDataRec& config, int amount) {
                 clip.bottom - clip.top);
     PrintPoint("CORNER", Point{effect.bottom, effect.right});
     DisposeWindow(window);
+    WindowRef about = OpenNibWindowFromCFBundle(cBundleIdentifier, cAboutNibName, cAboutWindowName);
+    if (about == nullptr) return Fail("cannot open the About window");
+    PrintWindow("ABOUTBOX", about);
+    DisposeWindow(about);
     UnregisterClipCtrl();
     UnregisterColorBox();
     return 0;

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
-#include <cstdio>
 #include <deque>
 #include <vector>
 
@@ -31,6 +31,7 @@ namespace toolbox {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr double kFrameCredit = 2.0;  // pictures the display may take close together after a pause
 
 bool EnvironmentNames(const char* variable) {
     const char* value = std::getenv(variable);
@@ -111,7 +112,7 @@ void SetDesktopTitle(SDL_Window* window, const std::string& utf8) {
 }
 
 // Port pixels are A, R, G, B in memory; a 32-bit X or ARGB surface wants that as one
-// native-endian word, so each pixel is one byte swap on this little-endian machine.
+// native-endian word: one byte swap a pixel on a little-endian machine, none on a big one.
 void CopyRowsSwapped(const UInt8* base, SInt32 rowBytes, SDL_Surface* target, const SDL_Rect& r) {
     for (int y = r.y; y < r.y + r.h; ++y) {
         const auto* src = reinterpret_cast<const Uint32*>(base + std::ptrdiff_t(y) * rowBytes) + r.x;
@@ -142,6 +143,9 @@ struct LiveEventSource::Impl {
     Rect dirty{};
     Clock::duration interval = std::chrono::microseconds(16667);
     Clock::time_point lastPresent{};
+    // Pictures the display could take now: one more every frame, up to kFrameCredit.
+    double credit = kFrameCredit;
+    Clock::time_point creditAt{};
     std::deque<Queued> queue;
     bool buttonDown = false;
     bool ended = false;
@@ -159,9 +163,12 @@ struct LiveEventSource::Impl {
     static void OnFlush(CGrafPtr port, const Rect& dirty, void* refCon);
     void OnWindowListChanged();
     bool NeedsPresent() const { return whole || dirtyAny; }
-    bool PresentDue() const { return Clock::now() - lastPresent >= interval; }
+    double CreditNow() const;
+    Clock::duration UntilDue() const;
+    bool PresentDue() const { return UntilDue() <= Clock::duration::zero(); }
     void Present();
     void Adopt(WindowRef front, const Rect& bounds);
+    void Hook(WindowRef front);
     void Hide();
     void CopyToScreen(WindowRef front, const Rect& area);
     // Input.
@@ -242,6 +249,22 @@ void LiveEventSource::Impl::Hide() {
     shown = nullptr;
 }
 
+// The display's pace as a budget rather than a fixed beat: a picture costs a frame of
+// credit, and credit comes back at the refresh rate. Over any stretch of time there are
+// at most two pictures more than the display shows, and never two within half a frame;
+// yet input that comes about once a frame is shown the moment it is drawn, even after a
+// hiccup, instead of locking onto a beat it has drifted away from.
+double LiveEventSource::Impl::CreditNow() const {
+    const double frames = std::chrono::duration<double>(Clock::now() - creditAt) / interval;
+    return std::min(kFrameCredit, credit + frames);
+}
+
+Clock::duration LiveEventSource::Impl::UntilDue() const {
+    const auto forCredit = std::chrono::duration_cast<Clock::duration>((1.0 - CreditNow()) * interval);
+    const auto forGap = lastPresent + interval / 2 - Clock::now();
+    return std::max(forCredit, forGap);
+}
+
 void LiveEventSource::Impl::Present() {
     WindowRef front = FrontWindow();
     if (front == nullptr) {
@@ -253,17 +276,16 @@ void LiveEventSource::Impl::Present() {
             Height(bounds) != Height(shownBounds) || WindowTitleUTF8(front) != shownTitle)
             Adopt(front, bounds);
         shownBounds = bounds;
+        Hook(front);
         Rect local{0, 0, Height(bounds), Width(bounds)};
         Rect area = local;
         if (!whole) SectRect(&dirty, &local, &area);
-        auto t0 = Clock::now();
         CopyToScreen(front, area);
-        auto t1 = Clock::now();
-        static bool trace = std::getenv("TRACE") != nullptr;
-        if (trace) std::fprintf(stderr, "present %.3f ms area %dx%d sinceLast %.3f\n", std::chrono::duration<double, std::milli>(t1 - t0).count(), area.right-area.left, area.bottom-area.top, std::chrono::duration<double, std::milli>(t0 - lastPresent).count());
     }
     whole = dirtyAny = false;
     lastPresent = Clock::now();
+    credit = CreditNow() - 1.0;
+    creditAt = lastPresent;
     ++frames;
     if (!presentObserver) return;
     int w = 0, h = 0;
@@ -271,8 +293,16 @@ void LiveEventSource::Impl::Present() {
     presentObserver(PresentInfo{lastPresent, pointer, frames, shown, w, h});
 }
 
+// The front window's port tells when its picture changes. Hooked at every picture, not
+// only when the front changes: a window disposed of and a new one made in its place may
+// share an address, but not a hook.
+void LiveEventSource::Impl::Hook(WindowRef front) {
+    SetPortFlushHook(GetWindowPort(front), &Impl::OnFlush, this);
+    if (std::find(hooked.begin(), hooked.end(), front) == hooked.end()) hooked.push_back(front);
+}
+
 // The desktop window takes on a new toolbox window: its size (kept centred where the
-// last one was), its title, and a hook on its port.
+// last one was) and its title.
 void LiveEventSource::Impl::Adopt(WindowRef front, const Rect& bounds) {
     const int w = Width(bounds), h = Height(bounds);
     int oldW = 0, oldH = 0, x = 0, y = 0;
@@ -291,8 +321,6 @@ void LiveEventSource::Impl::Adopt(WindowRef front, const Rect& bounds) {
     onScreen = true;
     shown = front;
     whole = true;
-    SetPortFlushHook(GetWindowPort(front), &Impl::OnFlush, this);
-    if (std::find(hooked.begin(), hooked.end(), front) == hooked.end()) hooked.push_back(front);
 }
 
 void LiveEventSource::Impl::CopyToScreen(WindowRef front, const Rect& area) {
@@ -345,15 +373,11 @@ void LiveEventSource::Impl::Pump() {
 void LiveEventSource::Impl::Wait() {
     int timeout = -1;
     if (NeedsPresent()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lastPresent + interval - Clock::now());
-        timeout = int(std::clamp<long long>(left.count(), 1, 1000));
+        const double ms = std::chrono::duration<double, std::milli>(UntilDue()).count();
+        timeout = std::clamp(int(std::ceil(ms)), 1, 1000);
     }
     SDL_Event e;
-    auto t0 = Clock::now();
-    bool got = SDL_WaitEventTimeout(&e, timeout);
-    static bool trace = std::getenv("TRACE") != nullptr;
-    if (trace) std::fprintf(stderr, "wait timeout %d got %d took %.3f\n", timeout, int(got), std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    if (got) Translate(e);
+    if (SDL_WaitEventTimeout(&e, timeout)) Translate(e);
 }
 
 void LiveEventSource::Impl::Translate(const SDL_Event& e) {
@@ -471,12 +495,17 @@ Point LiveEventSource::Impl::ToGlobal(int x, int y) const {
     return Point{Clamp16(long(shownBounds.top) + y), Clamp16(long(shownBounds.left) + x)};
 }
 
+// SDL's dummy and offscreen drivers draw where nobody sees and take no input: a person
+// cannot use them, but tests and benchmarks can.
 bool LiveEventSource::DisplayAvailable() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const bool unseen = driver && (std::string(driver) == "dummy" || std::string(driver) == "offscreen");
+    if (unseen) return false;
     return EnvironmentNames("DISPLAY") || EnvironmentNames("WAYLAND_DISPLAY") || EnvironmentNames("SDL_VIDEODRIVER");
 }
 
 std::unique_ptr<LiveEventSource> LiveEventSource::Open(std::string* whyNot) {
-    if (!DisplayAvailable()) {
+    if (!DisplayAvailable() && !EnvironmentNames("SDL_VIDEODRIVER")) {
         if (whyNot) *whyNot = "no display (DISPLAY is not set)";
         return nullptr;
     }

@@ -21,11 +21,13 @@ namespace toolbox {
 
 class LiveEventSource : public EventSource {
 public:
-    // True when this build can show windows and the environment names a display
-    // (DISPLAY, WAYLAND_DISPLAY, or a video driver chosen with SDL_VIDEODRIVER).
+    // True when this build can show windows and the environment names a display that a
+    // person sees (DISPLAY, WAYLAND_DISPLAY, or a video driver chosen with
+    // SDL_VIDEODRIVER other than SDL's unseen "dummy" and "offscreen").
     static bool DisplayAvailable();
     // The source with its (still hidden) desktop window; nil, with the reason in
-    // *whyNot, when there is no display to open it on.
+    // *whyNot, when there is no display to open it on. An unseen driver named in
+    // SDL_VIDEODRIVER counts here, for tests and benchmarks.
     static std::unique_ptr<LiveEventSource> Open(std::string* whyNot = nullptr);
     ~LiveEventSource() override;
     LiveEventSource(const LiveEventSource&) = delete;
