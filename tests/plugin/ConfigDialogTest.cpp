@@ -2,6 +2,8 @@
 // amount slider, the clip position, the commands, the format pop-up, Cancel and OK.
 #include "ConfigDialogTest.h"
 
+#include <cstdio>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +200,9 @@ void ConfigDialogTest::Press(const std::string& script, int frame, const std::fu
         toolbox::ScopedEventSource scope(&probe);
         toolbox::SetAlertPresenter([this](const toolbox::StandardAlert& alert) {
             alerts.push_back(alert);
+            // Also on standard error: an alert that ends the process leaves its trace there.
+            std::fprintf(stderr, "[alert] %s\n%s\n", alert.headline.c_str(), alert.text.c_str());
+            std::fflush(stderr);
             return toolbox::PresentAlertInWindow(alert);
         });
         session->Params().renderFrame = frame;
