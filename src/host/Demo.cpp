@@ -117,8 +117,8 @@ int RunDemo(const DemoOptions& options) {
     InstallInterruptHandlers();
     DemoClip clip(1280, 720, options.frames);
     const fs::path videoPath = out / "demo.mp4", sheetPath = out / "contact-sheet.png";
-    OutputSpec spec{clip.Width(), clip.Height(), clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(), 0};
-    std::unique_ptr<OutputSink> video = OpenOutput(videoPath.string(), spec, &error);
+    OutputSpec format{clip.Width(), clip.Height(), clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(), 0};
+    std::unique_ptr<OutputSink> video = OpenOutput(videoPath.string(), format, &error);
     if (!video) return Fail(error);
     HostSession session(clip, clip.Width(), clip.Height());
     host::CallPlugin(plugin.entry, session, kPlugGetInfo);

@@ -196,10 +196,10 @@ int RunRender(int argc, char** argv) {
     CheckSegment(s, clip);
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
-    OutputSpec spec{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
+    OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
                     s.reader.threads};
     std::string error;
-    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, spec, &error);
+    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, format, &error);
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);

@@ -80,7 +80,7 @@ AVSampleFormat ChooseSampleFormat(const AVCodec* codec) {
 
 class VideoWriter : public OutputSink {
 public:
-    bool Open(const std::string& path, const OutputSpec& spec, std::string* error);
+    bool Open(const std::string& path, const OutputSpec& format, std::string* error);
     bool Consume(int index, GWorldPtr frame, const std::vector<int16_t>& audio, std::string* error) override;
     bool Finish(std::string* error) override;
 
@@ -113,16 +113,16 @@ bool VideoWriter::Fail(const std::string& what, int rc, std::string* error) {
     return false;
 }
 
-bool VideoWriter::Open(const std::string& path, const OutputSpec& spec, std::string* error) {
+bool VideoWriter::Open(const std::string& path, const OutputSpec& format, std::string* error) {
     path_ = path;
-    spec_ = spec;
+    spec_ = format;
     AVFormatContext* raw = nullptr;
     int rc = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
     if (rc < 0 || raw == nullptr) return Fail("FFmpeg writes no file of this type", rc, error);
     output_.reset(raw);
     if (!videoFrame_ || !audioFrame_ || !packet_) return Fail("out of memory", AVERROR(ENOMEM), error);
     if (!AddVideoStream(error)) return false;
-    if (spec.sampleRate > 0 && spec.channels > 0 && !AddAudioStream(error)) return false;
+    if (format.sampleRate > 0 && format.channels > 0 && !AddAudioStream(error)) return false;
     std::string temporary = files_.Add(path);
     if (!(raw->oformat->flags & AVFMT_NOFILE) &&
         (rc = avio_open(&raw->pb, temporary.c_str(), AVIO_FLAG_WRITE)) < 0)
@@ -304,12 +304,12 @@ bool KnownOutputType(const std::string& path, std::string* error) {
     return false;
 }
 
-std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& spec, std::string* error) {
+std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& format, std::string* error) {
     if (IsNullOutput(path)) return std::make_unique<NullSink>();
     if (IsSequencePattern(path)) return OpenSequenceWriter(path, error);
     if (!KnownOutputType(path, error) || !CheckOutputFolder(path, error)) return nullptr;
     auto writer = std::make_unique<VideoWriter>();
-    if (!writer->Open(path, spec, error)) return nullptr;
+    if (!writer->Open(path, format, error)) return nullptr;
     return writer;
 }
 

@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WindowRef w = nullptr;
     CreateNewWindow(kMovableModalWindowClass, 0, &bounds, &w);
     AddControls(w);
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), QuitOnCommand, 1, &spec, w, nullptr);
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), QuitOnCommand, 1, &fileSpec, w, nullptr);
     toolbox::ScriptedEventSource source(std::move(actions), "/nonexistent");
     {
         toolbox::ScopedEventSource scope(&source);

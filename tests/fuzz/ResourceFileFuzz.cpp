@@ -76,9 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream out(ScratchPath(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
-    FSSpec spec;
-    if (toolbox::PathToFSSpec(ScratchPath(), &spec) != noErr) std::abort();
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    FSSpec fileSpec;
+    if (toolbox::PathToFSSpec(ScratchPath(), &fileSpec) != noErr) std::abort();
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     if ((refNum != -1) != (parsed == noErr)) std::abort();  // the two readings disagree
     if (refNum != -1) {
         ReadEveryResource();

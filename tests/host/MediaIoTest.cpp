@@ -75,10 +75,10 @@ host::MemoryClip ToneClip(int width, int height, int frames) {
 }
 
 void WriteClip(host::FrameSource& clip, const std::string& path, bool withAudio = true) {
-    host::OutputSpec spec{clip.Width(), clip.Height(), clip.FrameRate(), withAudio ? clip.AudioSampleRate() : 0,
+    host::OutputSpec fileSpec{clip.Width(), clip.Height(), clip.FrameRate(), withAudio ? clip.AudioSampleRate() : 0,
                           withAudio ? clip.AudioChannels() : 0, 1};
     std::string error;
-    std::unique_ptr<host::OutputSink> sink = host::OpenOutput(path, spec, &error);
+    std::unique_ptr<host::OutputSink> sink = host::OpenOutput(path, fileSpec, &error);
     ASSERT_TRUE(sink) << error;
     GWorldPtr world = testsupport::NewTestWorld(clip.Width(), clip.Height());
     for (int i = 0; i < clip.FrameCount(); ++i) {

@@ -206,9 +206,9 @@ OSStatus RecordPosted(EventHandlerCallRef, EventRef event, void*) {
 
 TEST(PostCommandTest, SendsAnHICommandToTheApplicationAndFreesItsRecord) {
     gPosted.clear();
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
     EventHandlerRef handler = nullptr;
-    InstallEventHandler(GetApplicationEventTarget(), RecordPosted, 1, &spec, nullptr, &handler);
+    InstallEventHandler(GetApplicationEventTarget(), RecordPosted, 1, &fileSpec, nullptr, &handler);
     const long before = toolbox::LivePtrCount();
     Str255 code;
     P("Rset", code);

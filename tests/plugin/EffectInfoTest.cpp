@@ -29,10 +29,10 @@ protected:
         PluginTest::TearDown();
     }
     void WriteLists(const std::vector<std::pair<SInt16, std::vector<std::string>>>& lists) {
-        FSSpec spec;
-        ASSERT_EQ(toolbox::PathToFSSpec((prefsDir / "strings.rsrc").string(), &spec), fnfErr);
-        FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
-        refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        FSSpec fileSpec;
+        ASSERT_EQ(toolbox::PathToFSSpec((prefsDir / "strings.rsrc").string(), &fileSpec), fnfErr);
+        FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
+        refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         ASSERT_GT(refNum, 0);
         for (const auto& [id, strings] : lists) {
             std::vector<UInt8> data = toolbox::BuildStringList(strings).value();

@@ -101,10 +101,10 @@ protected:
 
     // A preferences file holding `resources`, written with the Resource Manager.
     void MakePrefsFile(const std::vector<std::tuple<ResType, ResID, std::string, Bytes>>& resources) {
-        FSSpec spec;
-        toolbox::PathToFSSpec(PrefsPath(), &spec);
-        FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
-        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        FSSpec fileSpec;
+        toolbox::PathToFSSpec(PrefsPath(), &fileSpec);
+        FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
+        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         ASSERT_NE(refNum, -1);
         for (const auto& [type, id, name, bytes] : resources)
             AddResource(restest::MakeHandle(bytes), type, id, restest::Pascal(name));
@@ -139,10 +139,10 @@ TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByte) {
     EXPECT_EQ(r.id, 1);
     EXPECT_EQ(r.name, "Config Settings");
     EXPECT_EQ(r.data, ExpectedRecord(saved));
-    FSSpec spec;
-    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &spec), noErr);
+    FSSpec fileSpec;
+    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     FInfo info{};
-    ASSERT_EQ(FSpGetFInfo(&spec, &info), noErr);
+    ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     if (info.fdType != 0) {  // where the file system keeps extended attributes
         EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("Pref"));
         EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("qvl "));

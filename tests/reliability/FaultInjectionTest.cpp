@@ -181,11 +181,11 @@ protected:
     // The host's texts, in a resource file opened afresh so that they are loaded again.
     void OpenStrings() {
         CloseStrings();
-        FSSpec spec;
+        FSSpec fileSpec;
         const std::string path = (prefsDir / "strings.rsrc").string();
-        if (toolbox::PathToFSSpec(path, &spec) == fnfErr) {
-            FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
-            ResFileRefNum file = FSpOpenResFile(&spec, fsRdWrPerm);
+        if (toolbox::PathToFSSpec(path, &fileSpec) == fnfErr) {
+            FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
+            ResFileRefNum file = FSpOpenResFile(&fileSpec, fsRdWrPerm);
             const std::vector<std::pair<SInt16, std::vector<std::string>>> lists = {
                 {128, {"Amount", "Unused", "Unused"}},
                 {129, {"0", "100", "lo", "hi", "lo", "hi"}},
@@ -199,7 +199,7 @@ protected:
             }
             CloseResFile(file);
         }
-        strings = FSpOpenResFile(&spec, fsRdPerm);
+        strings = FSpOpenResFile(&fileSpec, fsRdPerm);
         ASSERT_GT(strings, 0);
     }
     void CloseStrings() {

@@ -60,10 +60,10 @@ struct PrefsCase {
 // A resource file with one 'Pref' 1 resource holding `record`.
 void WriteRecordFile(const fs::path& prefs, const Bytes& record) {
     fs::remove(prefs);
-    FSSpec spec;
-    toolbox::PathToFSSpec(prefs.string(), &spec);
-    FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(prefs.string(), &fileSpec);
+    FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     ASSERT_NE(refNum, -1);
     AddResource(restest::MakeHandle(record), cPrefsType, cConfigResID, restest::Pascal(cConfigResName));
     CloseResFile(refNum);

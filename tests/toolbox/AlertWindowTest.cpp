@@ -82,8 +82,8 @@ TEST(AlertWindowTest, AnswerGivenBeforeTheAlertWaitsForIt) {
     CreatePushButtonControl(w, &ok, CFSTR("OK"), &okButton);
     SetControlCommandID(okButton, kHICommandOK);
     DialogItemIndex result = 0;
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), AlertOnHelp, 1, &spec, &result, nullptr);
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), AlertOnHelp, 1, &fileSpec, &result, nullptr);
     toolbox::ScriptError error;
     auto source = toolbox::ScriptedEventSource::FromText("answer Cancel\ncommand Help\ncommand \"ok  \"\n", ".", &error);
     {

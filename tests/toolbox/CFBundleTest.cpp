@@ -138,10 +138,10 @@ TEST_F(Bundle, TheBundleResourceFileJoinsTheChainReadOnly) {
     std::string path = MakeBundle("S.bundle", "<key>CFBundleIdentifier</key><string>test.bundle.s</string>"
                                               "<key>CFBundleExecutable</key><string>Exe</string>");
     std::filesystem::create_directories(path + "/Contents/Resources");
-    FSSpec spec;
-    toolbox::PathToFSSpec(path + "/Contents/Resources/Exe.rsrc", &spec);
-    FSpCreateResFile(&spec, 0, 0, smSystemScript);
-    ResFileRefNum writer = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(path + "/Contents/Resources/Exe.rsrc", &fileSpec);
+    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    ResFileRefNum writer = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(restest::MakeHandle(*toolbox::BuildStringList({"hello"})), kStringListResourceType, 500, nullptr);
     CloseResFile(writer);
     CFBundleRef bundle = toolbox::RegisterBundle(path, nullptr);

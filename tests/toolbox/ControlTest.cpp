@@ -216,8 +216,8 @@ TEST(ControlClickTest, AHandlerMayDisposeOfTheWindowItsButtonIsIn) {
     ControlRef button = nullptr;
     CreatePushButtonControl(w, &b, CFSTR("Close"), &button);
     SetControlCommandID(button, FOUR_CHAR_CODE("clos"));
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), DisposeOnCommand, 1, &spec, w, nullptr);
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), DisposeOnCommand, 1, &fileSpec, w, nullptr);
     ShowWindow(w);
     toolbox::SaveGWorld saved;
     SetPortWindowPort(w);  // the port that tracking saved goes away with the window

@@ -66,12 +66,12 @@ TEST(HandlerChainTest, ControlThenWindowThenApplicationWithNotHandledPassingOn) 
     ControlRef c = nullptr;
     ASSERT_EQ(CreatePushButtonControl(w, &b, CFSTR("x"), &c), noErr);
     Log log;
-    EventTypeSpec spec{FOUR_CHAR_CODE("test"), 7};
+    EventTypeSpec fileSpec{FOUR_CHAR_CODE("test"), 7};
     EventHandlerRef app = nullptr, win = nullptr, ctl1 = nullptr, ctl2 = nullptr;
-    InstallEventHandler(GetApplicationEventTarget(), Named<4, noErr>, 1, &spec, &log, &app);
-    InstallEventHandler(GetWindowEventTarget(w), Named<3, eventNotHandledErr>, 1, &spec, &log, &win);
-    InstallEventHandler(GetControlEventTarget(c), Named<1, eventNotHandledErr>, 1, &spec, &log, &ctl1);
-    InstallEventHandler(GetControlEventTarget(c), Named<2, eventNotHandledErr>, 1, &spec, &log, &ctl2);  // newest first
+    InstallEventHandler(GetApplicationEventTarget(), Named<4, noErr>, 1, &fileSpec, &log, &app);
+    InstallEventHandler(GetWindowEventTarget(w), Named<3, eventNotHandledErr>, 1, &fileSpec, &log, &win);
+    InstallEventHandler(GetControlEventTarget(c), Named<1, eventNotHandledErr>, 1, &fileSpec, &log, &ctl1);
+    InstallEventHandler(GetControlEventTarget(c), Named<2, eventNotHandledErr>, 1, &fileSpec, &log, &ctl2);  // newest first
     toolbox::ScopedEvent e(FOUR_CHAR_CODE("test"), 7);
     EXPECT_EQ(SendEventToEventTarget(e.get(), GetControlEventTarget(c)), noErr);
     EXPECT_EQ(log.calls, (std::vector<std::string>{"h2", "h1", "h3", "h4"}));
@@ -92,9 +92,9 @@ TEST(HandlerChainTest, CallNextEventHandlerRunsTheRestOfTheChainInside) {
     WindowRef w = nullptr;
     CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
     Log log;
-    EventTypeSpec spec{FOUR_CHAR_CODE("test"), 1};
-    InstallEventHandler(GetWindowEventTarget(w), Named<9, eventNotHandledErr>, 1, &spec, &log, nullptr);
-    InstallEventHandler(GetWindowEventTarget(w), CallsNext, 1, &spec, &log, nullptr);
+    EventTypeSpec fileSpec{FOUR_CHAR_CODE("test"), 1};
+    InstallEventHandler(GetWindowEventTarget(w), Named<9, eventNotHandledErr>, 1, &fileSpec, &log, nullptr);
+    InstallEventHandler(GetWindowEventTarget(w), CallsNext, 1, &fileSpec, &log, nullptr);
     toolbox::ScopedEvent e(FOUR_CHAR_CODE("test"), 1);
     EXPECT_EQ(SendEventToEventTarget(e.get(), GetWindowEventTarget(w)), noErr);
     EXPECT_EQ(log.calls, (std::vector<std::string>{"before", "h9", "after -9874"}));
@@ -112,9 +112,9 @@ TEST(HandlerChainTest, AHandlerMayDisposeOfItsWindowWhileTheEventTravels) {
     Rect r{40, 40, 140, 240};
     CreateNewWindow(kDocumentWindowClass, 0, &r, &gDoomed);
     Log log;
-    EventTypeSpec spec{FOUR_CHAR_CODE("test"), 1};
-    InstallEventHandler(GetWindowEventTarget(gDoomed), Named<1, eventNotHandledErr>, 1, &spec, &log, nullptr);
-    InstallEventHandler(GetWindowEventTarget(gDoomed), DisposesItsWindow, 1, &spec, &log, nullptr);
+    EventTypeSpec fileSpec{FOUR_CHAR_CODE("test"), 1};
+    InstallEventHandler(GetWindowEventTarget(gDoomed), Named<1, eventNotHandledErr>, 1, &fileSpec, &log, nullptr);
+    InstallEventHandler(GetWindowEventTarget(gDoomed), DisposesItsWindow, 1, &fileSpec, &log, nullptr);
     toolbox::ScopedEvent e(FOUR_CHAR_CODE("test"), 1);
     EXPECT_EQ(SendEventToEventTarget(e.get(), GetWindowEventTarget(gDoomed)), eventNotHandledErr);
     // The window's other handler went with it and was not called.
@@ -135,15 +135,15 @@ OSStatus RecordCommand(EventHandlerCallRef, EventRef event, void* who) {
 
 TEST(ProcessHICommandTest, GoesToTheFrontWindowOrElseTheApplication) {
     gCommands.clear();
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
     EventHandlerRef app = nullptr;
-    InstallEventHandler(GetApplicationEventTarget(), RecordCommand, 1, &spec, const_cast<char*>("app"), &app);
+    InstallEventHandler(GetApplicationEventTarget(), RecordCommand, 1, &fileSpec, const_cast<char*>("app"), &app);
     HICommand cmd{0, 42, {nullptr, 0}};
     EXPECT_EQ(ProcessHICommand(&cmd), noErr);
     Rect r{40, 40, 140, 240};
     WindowRef w = nullptr;
     CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
-    InstallEventHandler(GetWindowEventTarget(w), RecordCommand, 1, &spec, const_cast<char*>("win"), nullptr);
+    InstallEventHandler(GetWindowEventTarget(w), RecordCommand, 1, &fileSpec, const_cast<char*>("win"), nullptr);
     EXPECT_EQ(ProcessHICommand(&cmd), noErr);  // invisible windows are not the focus
     ShowWindow(w);
     EXPECT_EQ(ProcessHICommand(&cmd), noErr);
@@ -160,21 +160,21 @@ OSStatus ClassHandler(EventHandlerCallRef, EventRef, void* log) {
 
 TEST(ToolboxObjectClassTest, ClassHandlersRunAfterTheControlsOwnAndTheClassCannotGoWhileUsed) {
     Log log;
-    EventTypeSpec spec{kEventClassControl, kEventControlHit};
+    EventTypeSpec fileSpec{kEventClassControl, kEventControlHit};
     ToolboxObjectClassRef cls = nullptr;
-    ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("org.test.events"), nullptr, 1, &spec, ClassHandler, &log, &cls), noErr);
+    ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("org.test.events"), nullptr, 1, &fileSpec, ClassHandler, &log, &cls), noErr);
     ToolboxObjectClassRef again = nullptr;
-    EXPECT_EQ(RegisterToolboxObjectClass(CFSTR("org.test.events"), nullptr, 1, &spec, ClassHandler, &log, &again),
+    EXPECT_EQ(RegisterToolboxObjectClass(CFSTR("org.test.events"), nullptr, 1, &fileSpec, ClassHandler, &log, &again),
               hiObjectClassExistsErr);
-    EXPECT_EQ(RegisterToolboxObjectClass(CFSTR(""), nullptr, 1, &spec, ClassHandler, &log, &again), paramErr);
+    EXPECT_EQ(RegisterToolboxObjectClass(CFSTR(""), nullptr, 1, &fileSpec, ClassHandler, &log, &again), paramErr);
     Rect r{40, 40, 140, 240}, b{0, 0, 10, 10};
     WindowRef w = nullptr;
     CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
     ControlDefSpec def{kControlDefObjectClass, {cls}};
     ControlRef c = nullptr;
     ASSERT_EQ(CreateCustomControl(w, &b, &def, nullptr, &c), noErr);
-    InstallEventHandler(GetControlEventTarget(c), Named<1, eventNotHandledErr>, 1, &spec, &log, nullptr);
-    InstallEventHandler(GetWindowEventTarget(w), Named<2, noErr>, 1, &spec, &log, nullptr);
+    InstallEventHandler(GetControlEventTarget(c), Named<1, eventNotHandledErr>, 1, &fileSpec, &log, nullptr);
+    InstallEventHandler(GetWindowEventTarget(w), Named<2, noErr>, 1, &fileSpec, &log, nullptr);
     toolbox::ScopedEvent e(kEventClassControl, kEventControlHit);
     EXPECT_EQ(SendEventToEventTarget(e.get(), GetControlEventTarget(c)), noErr);
     EXPECT_EQ(log.calls, (std::vector<std::string>{"h1", "class", "h2"}));

@@ -42,11 +42,11 @@ TEST(Files, FSMakeFSSpecTellsPresentMissingAndBadNamesApart) {
         {"63 characters", toolbox::kStandInVolume, dir, std::string(63, 'n'), fnfErr},
     };
     for (const auto& c : cases) {
-        FSSpec spec{};
-        EXPECT_EQ(FSMakeFSSpec(c.vRefNum, c.dirID, Pascal(c.name), &spec), c.expected) << c.what;
+        FSSpec fileSpec{};
+        EXPECT_EQ(FSMakeFSSpec(c.vRefNum, c.dirID, Pascal(c.name), &fileSpec), c.expected) << c.what;
         if (c.expected == noErr || c.expected == fnfErr) {
-            EXPECT_EQ(spec.parID, dir) << c.what;
-            EXPECT_EQ(restest::FromPascal(spec.name), c.name) << c.what;
+            EXPECT_EQ(fileSpec.parID, dir) << c.what;
+            EXPECT_EQ(restest::FromPascal(fileSpec.name), c.name) << c.what;
         }
     }
 }
@@ -54,11 +54,11 @@ TEST(Files, FSMakeFSSpecTellsPresentMissingAndBadNamesApart) {
 TEST(Files, SpecsAndReferencesMapBackToTheirPaths) {
     restest::TempFolder folder;
     restest::WriteFile(folder / "Caf\xC3\xA9", {1});  // "Café": é is 0x8E in Mac Roman
-    FSSpec spec;
-    ASSERT_EQ(toolbox::PathToFSSpec(folder / "Caf\xC3\xA9", &spec), noErr);
-    EXPECT_EQ(restest::FromPascal(spec.name), "Caf\x8E");
+    FSSpec fileSpec;
+    ASSERT_EQ(toolbox::PathToFSSpec(folder / "Caf\xC3\xA9", &fileSpec), noErr);
+    EXPECT_EQ(restest::FromPascal(fileSpec.name), "Caf\x8E");
     FSRef ref;
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+    ASSERT_EQ(FSpMakeFSRef(&fileSpec, &ref), noErr);
     UInt8 path[1024];
     ASSERT_EQ(FSRefMakePath(&ref, path, sizeof path), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(path)), std::filesystem::canonical(folder / "Caf\xC3\xA9"));
@@ -67,7 +67,7 @@ TEST(Files, SpecsAndReferencesMapBackToTheirPaths) {
     HFSUniStr255 name;
     FSCatalogInfo info;
     ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &info, &name, &back, nullptr), noErr);
-    EXPECT_EQ(back.parID, spec.parID);
+    EXPECT_EQ(back.parID, fileSpec.parID);
     EXPECT_EQ(restest::FromPascal(back.name), "Caf\x8E");
     ASSERT_EQ(name.length, 4);
     EXPECT_EQ(name.unicode[3], 0x00E9);
@@ -81,21 +81,21 @@ TEST(Files, SpecsAndReferencesMapBackToTheirPaths) {
 TEST(Files, FinderInfoKeepsTypeAndCreatorBigEndian) {
     restest::TempFolder folder;
     restest::WriteFile(folder / "f", {});
-    FSSpec spec;
-    ASSERT_EQ(toolbox::PathToFSSpec(folder / "f", &spec), noErr);
+    FSSpec fileSpec;
+    ASSERT_EQ(toolbox::PathToFSSpec(folder / "f", &fileSpec), noErr);
     FInfo info{};
-    ASSERT_EQ(FSpGetFInfo(&spec, &info), noErr);
+    ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     EXPECT_EQ(info.fdType, 0u) << "a file without the attribute answers zeros";
     info.fdType = FOUR_CHAR_CODE("Pref");
     info.fdCreator = FOUR_CHAR_CODE("qvl ");
-    ASSERT_EQ(FSpSetFInfo(&spec, &info), noErr);
+    ASSERT_EQ(FSpSetFInfo(&fileSpec, &info), noErr);
     char raw[32];
     ssize_t n = ::getxattr((folder / "f").c_str(), toolbox::kFinderInfoAttribute, raw, sizeof raw);
     if (n < 0) GTEST_SKIP() << "this file system keeps no extended attributes";
     ASSERT_EQ(n, 32);
     EXPECT_EQ(std::string(raw, 8), "Prefqvl ");
     FInfo back{};
-    ASSERT_EQ(FSpGetFInfo(&spec, &back), noErr);
+    ASSERT_EQ(FSpGetFInfo(&fileSpec, &back), noErr);
     EXPECT_EQ(back.fdCreator, FOUR_CHAR_CODE("qvl "));
 }
 

@@ -31,19 +31,19 @@ protected:
         EXPECT_EQ(toolbox::LivePtrCount(), live_) << "handles leaked";
     }
 
-    FSSpec Spec(const std::string& name) {
-        FSSpec spec;
-        OSErr err = toolbox::PathToFSSpec(folder / name, &spec);
+    FSSpec SpecFor(const std::string& name) {
+        FSSpec fileSpec;
+        OSErr err = toolbox::PathToFSSpec(folder / name, &fileSpec);
         EXPECT_TRUE(err == noErr || err == fnfErr) << err;
-        return spec;
+        return fileSpec;
     }
 
     // A new file holding the given resources, closed again.
     FSSpec MakeFile(const std::string& name, const std::vector<std::pair<ResID, Bytes>>& texts) {
-        FSSpec spec = Spec(name);
-        FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+        FSSpec fileSpec = SpecFor(name);
+        FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
         EXPECT_EQ(ResError(), noErr);
-        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         EXPECT_NE(refNum, -1);
         for (const auto& [id, bytes] : texts) {
             AddResource(MakeHandle(bytes), kText, id, Pascal("text " + std::to_string(id)));
@@ -51,7 +51,7 @@ protected:
         }
         CloseResFile(refNum);
         EXPECT_EQ(ResError(), noErr);
-        return spec;
+        return fileSpec;
     }
 
     restest::TempFolder folder;
@@ -59,8 +59,8 @@ protected:
 };
 
 TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
-    FSSpec spec = MakeFile("a.rsrc", {{128, {1, 2, 3}}, {-5, {}}, {300, Bytes(70000, 9)}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    FSSpec fileSpec = MakeFile("a.rsrc", {{128, {1, 2, 3}}, {-5, {}}, {300, Bytes(70000, 9)}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     ASSERT_NE(refNum, -1);
     EXPECT_EQ(CurResFile(), refNum);
     EXPECT_EQ(Count1Types(), 1);
@@ -86,20 +86,20 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
 
 TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndLeavesIt) {
     restest::WriteFile(folder / "taken", {1, 2, 3});
-    FSSpec spec = Spec("taken");
-    FSpCreateResFile(&spec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+    FSSpec fileSpec = SpecFor("taken");
+    FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
     EXPECT_EQ(ResError(), dupFNErr);
     EXPECT_EQ(restest::ReadFile(folder / "taken"), (Bytes{1, 2, 3}));
 }
 
 TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
-    FSSpec spec = MakeFile("typed", {{1, {1}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec = MakeFile("typed", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({2}), kText, 2, nullptr);
     CloseResFile(refNum);
     ASSERT_EQ(ResError(), noErr);
     FInfo info{};
-    ASSERT_EQ(FSpGetFInfo(&spec, &info), noErr);
+    ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("rsrc"));
     EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("test"));
 }
@@ -156,8 +156,8 @@ TEST_F(ResourceFile, SaveResFileRestoresTheCurrentFileOnEveryWayOut) {
 }
 
 TEST_F(ResourceFile, AddResourceRefusesWhatWouldMakeTheFileAmbiguous) {
-    FSSpec spec = MakeFile("f", {{1, {1}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     Handle fresh = MakeHandle({2});
     struct Case {
         const char* what;
@@ -174,8 +174,8 @@ TEST_F(ResourceFile, AddResourceRefusesWhatWouldMakeTheFileAmbiguous) {
 }
 
 TEST_F(ResourceFile, ARemovedResourceIsGoneAndItsHandleIsTheCallers) {
-    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     Handle h = Get1Resource(kText, 1);
     RemoveResource(h);
     EXPECT_EQ(ResError(), noErr);
@@ -183,14 +183,14 @@ TEST_F(ResourceFile, ARemovedResourceIsGoneAndItsHandleIsTheCallers) {
     CloseResFile(refNum);
     EXPECT_EQ(HandleBytes(h), Bytes{1}) << "closing the file does not dispose of a removed handle";
     DisposeHandle(h);
-    refNum = FSpOpenResFile(&spec, fsRdPerm);
+    refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     EXPECT_EQ(Get1Resource(kText, 1), nullptr);
     EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
 }
 
 TEST_F(ResourceFile, DetachedHandlesOutliveTheFileAndReleasedOnesAreReloaded) {
-    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     Handle detached = Get1Resource(kText, 1);
     DetachResource(detached);
     EXPECT_EQ(ResError(), noErr);
@@ -204,8 +204,8 @@ TEST_F(ResourceFile, DetachedHandlesOutliveTheFileAndReleasedOnesAreReloaded) {
 }
 
 TEST_F(ResourceFile, OnlyChangedResourcesAreWritten) {
-    FSSpec spec = MakeFile("f", {{1, {1}}, {2, {2}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}, {2, {2}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     Handle marked = Get1Resource(kText, 1);
     Handle unmarked = Get1Resource(kText, 2);
     SetHandleSize(marked, 3);
@@ -218,17 +218,17 @@ TEST_F(ResourceFile, OnlyChangedResourcesAreWritten) {
     UpdateResFile(refNum);
     ASSERT_EQ(ResError(), noErr);
     CloseResFile(refNum);
-    refNum = FSpOpenResFile(&spec, fsRdPerm);
+    refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     EXPECT_EQ(HandleBytes(Get1Resource(kText, 1)), (Bytes{1, 0, 7}));
     EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
 }
 
 TEST_F(ResourceFile, OpeningAndReadingNeverWrite) {
-    FSSpec spec = MakeFile("f", {{1, {1}}});
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}});
     struct stat before {}, after {};
     ASSERT_EQ(::stat((folder / "f").c_str(), &before), 0);
     Bytes bytes = restest::ReadFile(folder / "f");
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsCurPerm);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsCurPerm);
     Get1Resource(kText, 1);
     UpdateResFile(refNum);
     CloseResFile(refNum);
@@ -238,9 +238,9 @@ TEST_F(ResourceFile, OpeningAndReadingNeverWrite) {
 }
 
 TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
-    FSSpec spec = MakeFile("f", {{1, {1}}});
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}});
     Bytes bytes = restest::ReadFile(folder / "f");
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     Handle h = MakeHandle({5});
     AddResource(h, kText, 5, nullptr);
     EXPECT_EQ(ResError(), wrPermErr);
@@ -254,8 +254,8 @@ TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
 }
 
 TEST_F(ResourceFile, RunningOutOfMemoryLoadsNothingAndLosesNothing) {
-    FSSpec spec = MakeFile("f", {{1, {1}}});
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdPerm);
+    FSSpec fileSpec = MakeFile("f", {{1, {1}}});
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     toolbox::ArmFault(toolbox::FaultSite::Memory, 1);
     EXPECT_EQ(Get1Resource(kText, 1), nullptr);
     EXPECT_EQ(ResError(), memFullErr);
@@ -277,18 +277,18 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
         restest::WriteFile(folder / "bad", bytes);
-        FSSpec spec = Spec("bad");
-        EXPECT_EQ(FSpOpenResFile(&spec, fsCurPerm), -1);
+        FSSpec fileSpec = SpecFor("bad");
+        EXPECT_EQ(FSpOpenResFile(&fileSpec, fsCurPerm), -1);
         EXPECT_EQ(ResError(), bytes.empty() ? eofErr : mapReadErr);
         EXPECT_EQ(restest::ReadFile(folder / "bad"), bytes);
         EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{current});
         EXPECT_EQ(CurResFile(), current);
     }
-    FSSpec missing = Spec("missing");
+    FSSpec missing = SpecFor("missing");
     EXPECT_EQ(FSpOpenResFile(&missing, fsRdPerm), -1);
     EXPECT_EQ(ResError(), fnfErr);
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
-    FSSpec pipe = Spec("pipe");
+    FSSpec pipe = SpecFor("pipe");
     ::alarm(10);  // a reader blocked on the pipe ends the test program instead of hanging it
     EXPECT_EQ(FSpOpenResFile(&pipe, fsCurPerm), -1);
     ::alarm(0);
@@ -299,9 +299,9 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
     using Step = toolbox::AtomicWriteStep;
     for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
         SCOPED_TRACE(int(step));
-        FSSpec spec = MakeFile("f", {{1, {1}}});
+        FSSpec fileSpec = MakeFile("f", {{1, {1}}});
         Bytes old = restest::ReadFile(folder / "f");
-        ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         AddResource(MakeHandle({2}), kText, 2, nullptr);
         toolbox::FailAtomicWriteForTesting(step);
         UpdateResFile(refNum);
@@ -310,7 +310,7 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
         EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
         CloseResFile(refNum);  // tries again, and now succeeds
         EXPECT_EQ(ResError(), noErr);
-        refNum = FSpOpenResFile(&spec, fsRdPerm);
+        refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
         EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2});
         CloseResFile(refNum);
         std::filesystem::remove(folder / "f");
@@ -318,13 +318,13 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
 }
 
 TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
-    FSSpec spec = MakeFile("f", {});
+    FSSpec fileSpec = MakeFile("f", {});
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
     for (const char* name : {".f.tmp-crashed", ".f.tmp-young", ".g.tmp-other", "f.tmp-visible"}) {
         restest::WriteFile(folder / name, {1});
         if (std::string(name) != ".f.tmp-young") std::filesystem::last_write_time(folder / name, old);
     }
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     CloseResFile(refNum);
     ASSERT_EQ(ResError(), noErr);
@@ -334,10 +334,10 @@ TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
 
 TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
     std::filesystem::create_directory(folder / "sub");
-    FSSpec spec;
-    toolbox::PathToFSSpec(folder / "sub/f", &spec);
-    FSpCreateResFile(&spec, 0, 0, smSystemScript);
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(folder / "sub/f", &fileSpec);
+    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     std::filesystem::remove_all(folder / "sub");
     CloseResFile(refNum);
@@ -346,9 +346,9 @@ TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
 }
 
 TEST_F(ResourceFile, GetIndStringReadsEntriesAndNeverPastADamagedList) {
-    FSSpec spec = Spec("lists");
-    FSpCreateResFile(&spec, 0, 0, smSystemScript);
-    ResFileRefNum refNum = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fileSpec = SpecFor("lists");
+    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle(*toolbox::BuildStringList({"one", "", std::string(255, 'z')})), kStringListResourceType,
                 128, nullptr);
     AddResource(MakeHandle({0, 3, 1, 'a', 5, 'b'}), kStringListResourceType, 129, nullptr);  // cut short

@@ -168,9 +168,9 @@ void Real2String(double theReal, Str255 outString) {
 }
 
 FSSpec FSRef2FSSpec(const FSRef& theRef) {
-    FSSpec spec{};
-    FSGetCatalogInfo(&theRef, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr);
-    return spec;
+    FSSpec fileSpec{};
+    FSGetCatalogInfo(&theRef, kFSCatInfoNone, nullptr, nullptr, &fileSpec, nullptr);
+    return fileSpec;
 }
 
 FSRef FSSpec2FSRef(const FSSpec& theFSS) {
@@ -190,8 +190,8 @@ CFStringRef FSRef2CFString(const FSRef& theFSRef) {
 CFStringRef FSSpec2CFString(const FSSpec& theFSS) { return FSRef2CFString(FSSpec2FSRef(theFSS)); }
 
 void GetNameFromFSRef(const FSRef& theFSRef, Str255 outName) {
-    FSSpec spec = FSRef2FSSpec(theFSRef);
-    std::memcpy(outName, spec.name, std::size_t(spec.name[0]) + 1);
+    FSSpec fileSpec = FSRef2FSSpec(theFSRef);
+    std::memcpy(outName, fileSpec.name, std::size_t(fileSpec.name[0]) + 1);
 }
 
 Boolean IsFileAFolder(const FSRef& theFile) {

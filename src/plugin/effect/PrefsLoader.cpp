@@ -15,21 +15,21 @@ void CopyToPascal(const std::string& text, unsigned char* out) {
     std::memcpy(out + 1, text.data(), text.size());
 }
 
-// noErr when the file exists, fnfErr when only its folder does; the spec is filled in
+// noErr when the file exists, fnfErr when only its folder does; the fileSpec is filled in
 // both cases. The Preferences folder is never created here.
-OSErr LocatePrefsFile(FSSpec* spec) {
+OSErr LocatePrefsFile(FSSpec* fileSpec) {
     Str255 name;
     CopyToPascal(std::string(cProductCode) + cPrefName, name);
     FSVolumeRefNum vRefNum = 0;
     SInt32 dirID = 0;
     OSErr err = FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRefNum, &dirID);
     if (err != noErr) return err;
-    return FSMakeFSSpec(vRefNum, dirID, name, spec);
+    return FSMakeFSSpec(vRefNum, dirID, name, fileSpec);
 }
 
 // Opens the file as the current resource file; -1 when it cannot be opened.
-ResFileRefNum OpenPrefsFile(const FSSpec& spec, SInt8 permission) {
-    ResFileRefNum refNum = FSpOpenResFile(&spec, permission);
+ResFileRefNum OpenPrefsFile(const FSSpec& fileSpec, SInt8 permission) {
+    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, permission);
     if (refNum == -1 || ResError() != noErr) return -1;
     UseResFile(refNum);
     return refNum;
@@ -59,8 +59,8 @@ bool ReplaceRecord(Handle record) {
 
 Boolean SaveConfig(pluginDataPtr theConfig) {
     if (theConfig == nullptr) return false;
-    FSSpec spec;
-    OSErr err = LocatePrefsFile(&spec);
+    FSSpec fileSpec;
+    OSErr err = LocatePrefsFile(&fileSpec);
     if (err != noErr && err != fnfErr) return false;
     // Made before the file is touched, so that running out of memory changes nothing.
     Handle record = NewHandleClear(sizeof(configsaverec));
@@ -68,14 +68,14 @@ Boolean SaveConfig(pluginDataPtr theConfig) {
     Config2Save(theConfig, reinterpret_cast<configSaveH>(record));
     toolbox::SaveResFile keepCurrent;
     if (err == fnfErr) {
-        FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
+        FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
         // dupFNErr: another process made the file meanwhile, which is as good.
         if (ResError() != noErr && ResError() != dupFNErr) {
             DisposeHandle(record);
             return false;
         }
     }
-    ResFileRefNum refNum = OpenPrefsFile(spec, fsCurPerm);
+    ResFileRefNum refNum = OpenPrefsFile(fileSpec, fsCurPerm);
     if (refNum == -1) {
         DisposeHandle(record);
         return false;
@@ -93,11 +93,11 @@ Boolean SaveConfig(pluginDataPtr theConfig) {
 
 Boolean ReadConfig(pluginDataPtr theConfig) {
     if (theConfig == nullptr) return false;
-    FSSpec spec;
-    if (LocatePrefsFile(&spec) != noErr) return false;
+    FSSpec fileSpec;
+    if (LocatePrefsFile(&fileSpec) != noErr) return false;
     toolbox::SaveResFile keepCurrent;
     // Reading never needs to write, so the file is opened read-only.
-    ResFileRefNum refNum = OpenPrefsFile(spec, fsRdPerm);
+    ResFileRefNum refNum = OpenPrefsFile(fileSpec, fsRdPerm);
     if (refNum == -1) return false;
     Handle saved = Get1Resource(cPrefsType, cConfigResID);
     if (saved != nullptr) {

@@ -147,11 +147,11 @@ bool WriteResourceFile(const std::string& output, const std::vector<StringListSo
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(output).parent_path(), ec);
     std::filesystem::remove(output, ec);  // a fresh file, never a merge with an old one
-    FSSpec spec;
-    OSErr err = toolbox::PathToFSSpec(output, &spec);
+    FSSpec fileSpec;
+    OSErr err = toolbox::PathToFSSpec(output, &fileSpec);
     if (err != fnfErr) return Fail(error, "cannot name " + output + " (" + std::to_string(err) + ")");
-    FSpCreateResFile(&spec, FOUR_CHAR_CODE("qvl "), FOUR_CHAR_CODE("rsrc"), smSystemScript);
-    ResFileRefNum refNum = ResError() == noErr ? FSpOpenResFile(&spec, fsRdWrPerm) : -1;
+    FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("qvl "), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+    ResFileRefNum refNum = ResError() == noErr ? FSpOpenResFile(&fileSpec, fsRdWrPerm) : -1;
     if (refNum == -1) return Fail(error, "cannot create " + output + " (" + std::to_string(ResError()) + ")");
     bool ok = true;
     {

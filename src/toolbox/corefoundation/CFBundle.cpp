@@ -113,9 +113,9 @@ CFBundleRef RegisterBundle(const std::string& bundlePath, std::string* error) {
 ResFileRefNum OpenBundleResourceFile(CFBundleRef bundle) {
     if (bundle == nullptr) return FSpOpenResFile(nullptr, fsRdPerm);  // answers -1, paramErr
     std::string file = bundle->path + "/Contents/Resources/" + BundleExecutableName(bundle) + ".rsrc";
-    FSSpec spec;
-    OSErr err = PathToFSSpec(file, &spec);
-    return FSpOpenResFile(err == noErr || err == fnfErr ? &spec : nullptr, fsRdPerm);
+    FSSpec fileSpec;
+    OSErr err = PathToFSSpec(file, &fileSpec);
+    return FSpOpenResFile(err == noErr || err == fnfErr ? &fileSpec : nullptr, fsRdPerm);
 }
 
 std::string BundlePath(CFBundleRef bundle) { return bundle ? bundle->path : std::string(); }

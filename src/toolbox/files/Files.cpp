@@ -192,33 +192,33 @@ bool PathForDirID(FSVolumeRefNum vRefNum, SInt32 dirID, std::string* path) {
     return true;
 }
 
-bool FSSpecToPath(const FSSpec* spec, std::string* path) {
-    if (spec == nullptr || path == nullptr) return false;
-    if (spec->parID == fsRtParID) {
-        if (spec->name[0] != 0 || (spec->vRefNum != 0 && spec->vRefNum != kStandInVolume)) return false;
+bool FSSpecToPath(const FSSpec* fileSpec, std::string* path) {
+    if (fileSpec == nullptr || path == nullptr) return false;
+    if (fileSpec->parID == fsRtParID) {
+        if (fileSpec->name[0] != 0 || (fileSpec->vRefNum != 0 && fileSpec->vRefNum != kStandInVolume)) return false;
         path->assign(1, '/');
         return true;
     }
     std::string directory;
-    if (!PathForDirID(spec->vRefNum, spec->parID, &directory)) return false;
-    if (spec->name[0] == 0) {
+    if (!PathForDirID(fileSpec->vRefNum, fileSpec->parID, &directory)) return false;
+    if (fileSpec->name[0] == 0) {
         *path = directory;
         return true;
     }
-    if (!IsPlainName(spec->name + 1, spec->name[0])) return false;
-    *path = JoinPath(directory, MacRomanToUTF8(spec->name + 1, spec->name[0]));
+    if (!IsPlainName(fileSpec->name + 1, fileSpec->name[0])) return false;
+    *path = JoinPath(directory, MacRomanToUTF8(fileSpec->name + 1, fileSpec->name[0]));
     return true;
 }
 
-OSErr PathToFSSpec(const std::string& path, FSSpec* spec) {
-    if (spec == nullptr || path.empty()) return paramErr;
+OSErr PathToFSSpec(const std::string& path, FSSpec* fileSpec) {
+    if (fileSpec == nullptr || path.empty()) return paramErr;
     std::string abs = AbsoluteNormal(path);
-    if (abs == "/") return FSMakeFSSpec(kStandInVolume, fsRtDirID, nullptr, spec);
+    if (abs == "/") return FSMakeFSSpec(kStandInVolume, fsRtDirID, nullptr, fileSpec);
     SInt32 dirID = 0;
     if (DirIDForPath(fs::path(abs).parent_path().string(), &dirID) != noErr) return dirNFErr;
     Str63 name;
     if (!NameToStr63(fs::path(abs).filename().string(), name)) return bdNamErr;
-    return FSMakeFSSpec(kStandInVolume, dirID, name, spec);
+    return FSMakeFSSpec(kStandInVolume, dirID, name, fileSpec);
 }
 
 bool FSRefToPath(const FSRef* ref, std::string* path) {
@@ -240,22 +240,22 @@ std::vector<UInt8> MakeFinderInfo(OSType fileType, OSType creator) {
 
 }  // namespace toolbox
 
-OSErr FSMakeFSSpec(FSVolumeRefNum vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec) {
-    if (spec == nullptr) return paramErr;
+OSErr FSMakeFSSpec(FSVolumeRefNum vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* fileSpec) {
+    if (fileSpec == nullptr) return paramErr;
     if (vRefNum != 0 && vRefNum != toolbox::kStandInVolume) return paramErr;
     std::string directory;
     if (!toolbox::PathForDirID(vRefNum, dirID, &directory) || !IsDirectory(directory)) return dirNFErr;
     std::size_t length = fileName ? fileName[0] : 0;
-    if (length == 0 && directory != "/") return toolbox::PathToFSSpec(directory, spec);
+    if (length == 0 && directory != "/") return toolbox::PathToFSSpec(directory, fileSpec);
     if (length == 0) {  // the root, which has no parent directory to name it in
-        *spec = FSSpec{toolbox::kStandInVolume, fsRtParID, {0}};
+        *fileSpec = FSSpec{toolbox::kStandInVolume, fsRtParID, {0}};
         return noErr;
     }
     if (!IsPlainName(fileName + 1, length)) return bdNamErr;
-    std::memset(spec, 0, sizeof *spec);
-    spec->vRefNum = toolbox::kStandInVolume;
-    if (toolbox::DirIDForPath(directory, &spec->parID) != noErr) return dirNFErr;
-    std::memcpy(spec->name, fileName, length + 1);
+    std::memset(fileSpec, 0, sizeof *fileSpec);
+    fileSpec->vRefNum = toolbox::kStandInVolume;
+    if (toolbox::DirIDForPath(directory, &fileSpec->parID) != noErr) return dirNFErr;
+    std::memcpy(fileSpec->name, fileName, length + 1);
     std::string path = JoinPath(directory, toolbox::MacRomanToUTF8(fileName + 1, length));
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) return noErr;
@@ -312,9 +312,9 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
     return noErr;
 }
 
-OSErr FSpGetFInfo(const FSSpec* spec, FInfo* fndrInfo) {
+OSErr FSpGetFInfo(const FSSpec* fileSpec, FInfo* fndrInfo) {
     std::string path;
-    if (fndrInfo == nullptr || !toolbox::FSSpecToPath(spec, &path)) return paramErr;
+    if (fndrInfo == nullptr || !toolbox::FSSpecToPath(fileSpec, &path)) return paramErr;
     UInt8 info[32];
     if (OSErr err = ReadFinderInfo(path, info); err != noErr) return err;
     fndrInfo->fdType = Be32(info);
@@ -325,9 +325,9 @@ OSErr FSpGetFInfo(const FSSpec* spec, FInfo* fndrInfo) {
     return noErr;
 }
 
-OSErr FSpSetFInfo(const FSSpec* spec, const FInfo* fndrInfo) {
+OSErr FSpSetFInfo(const FSSpec* fileSpec, const FInfo* fndrInfo) {
     std::string path;
-    if (fndrInfo == nullptr || !toolbox::FSSpecToPath(spec, &path)) return paramErr;
+    if (fndrInfo == nullptr || !toolbox::FSSpecToPath(fileSpec, &path)) return paramErr;
     UInt8 info[32];
     if (OSErr err = ReadFinderInfo(path, info); err != noErr) return err;
     PutBe32(info, fndrInfo->fdType);
@@ -342,9 +342,9 @@ OSErr FSpSetFInfo(const FSSpec* spec, const FInfo* fndrInfo) {
     return errno == ENOTSUP ? OSErr(noErr) : ErrnoToOSErr(errno);
 }
 
-OSErr FSpDelete(const FSSpec* spec) {
+OSErr FSpDelete(const FSSpec* fileSpec) {
     std::string path;
-    if (!toolbox::FSSpecToPath(spec, &path)) return paramErr;
+    if (!toolbox::FSSpecToPath(fileSpec, &path)) return paramErr;
     int rc = IsDirectory(path) ? ::rmdir(path.c_str()) : ::unlink(path.c_str());
     return rc == 0 ? OSErr(noErr) : ErrnoToOSErr(errno);
 }

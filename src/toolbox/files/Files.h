@@ -65,10 +65,10 @@ enum : SInt8 { fsCurPerm = 0, fsRdPerm = 1, fsWrPerm = 2, fsRdWrPerm = 3 };
 enum : ScriptCode { smSystemScript = -1, smRoman = 0 };
 enum : SInt32 { fsRtParID = 1, fsRtDirID = 2 };
 
-// noErr when the item exists, fnfErr when only its directory does (the spec is filled
+// noErr when the item exists, fnfErr when only its directory does (the fileSpec is filled
 // in both cases), dirNFErr for an unknown or vanished directory, bdNamErr for a name
-// that is not a plain file name. An empty name makes a spec of the directory itself.
-OSErr FSMakeFSSpec(FSVolumeRefNum vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec);
+// that is not a plain file name. An empty name makes a fileSpec of the directory itself.
+OSErr FSMakeFSSpec(FSVolumeRefNum vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* fileSpec);
 OSErr FSpMakeFSRef(const FSSpec* source, FSRef* newRef);
 // Paths are UTF-8 and absolute or relative to the working directory; the item must exist.
 OSErr FSPathMakeRef(const UInt8* path, FSRef* ref, Boolean* isDirectory);
@@ -76,9 +76,9 @@ OSErr FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize);
 OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
                        HFSUniStr255* outName, FSSpec* fsSpec, FSRef* parentRef);
 // Type and creator live in an extended attribute; a file without it answers zeros.
-OSErr FSpGetFInfo(const FSSpec* spec, FInfo* fndrInfo);
-OSErr FSpSetFInfo(const FSSpec* spec, const FInfo* fndrInfo);
-OSErr FSpDelete(const FSSpec* spec);
+OSErr FSpGetFInfo(const FSSpec* fileSpec, FInfo* fndrInfo);
+OSErr FSpSetFInfo(const FSSpec* fileSpec, const FInfo* fndrInfo);
+OSErr FSpDelete(const FSSpec* fileSpec);
 
 namespace toolbox {
 
@@ -93,10 +93,10 @@ constexpr std::size_t kFinderInfoSize = 32;
 OSErr DirIDForPath(const std::string& directory, SInt32* dirID);
 // The path of a directory id handed out before; false for unknown ids.
 bool PathForDirID(FSVolumeRefNum vRefNum, SInt32 dirID, std::string* path);
-// The UTF-8 path a spec names (the item need not exist); false for a bad spec.
-bool FSSpecToPath(const FSSpec* spec, std::string* path);
-// A spec for `path`: noErr or fnfErr as FSMakeFSSpec, dirNFErr when its folder is missing.
-OSErr PathToFSSpec(const std::string& path, FSSpec* spec);
+// The UTF-8 path a fileSpec names (the item need not exist); false for a bad fileSpec.
+bool FSSpecToPath(const FSSpec* fileSpec, std::string* path);
+// A fileSpec for `path`: noErr or fnfErr as FSMakeFSSpec, dirNFErr when its folder is missing.
+OSErr PathToFSSpec(const std::string& path, FSSpec* fileSpec);
 bool FSRefToPath(const FSRef* ref, std::string* path);
 // The Finder information bytes for a new file of this type and creator.
 std::vector<UInt8> MakeFinderInfo(OSType fileType, OSType creator);

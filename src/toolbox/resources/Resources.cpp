@@ -190,9 +190,9 @@ std::vector<ResFileRefNum> OpenResFiles() {
 
 }  // namespace toolbox
 
-void FSpCreateResFile(const FSSpec* spec, OSType creator, OSType fileType, ScriptCode) {
+void FSpCreateResFile(const FSSpec* fileSpec, OSType creator, OSType fileType, ScriptCode) {
     std::string path;
-    if (!toolbox::FSSpecToPath(spec, &path) || spec->name[0] == 0) return SetError(paramErr);
+    if (!toolbox::FSSpecToPath(fileSpec, &path) || fileSpec->name[0] == 0) return SetError(paramErr);
     std::vector<UInt8> bytes;
     OSErr err = toolbox::resfork::Serialize(toolbox::resfork::Image{}, &bytes);
     std::vector<toolbox::ExtendedAttribute> attributes{
@@ -201,9 +201,9 @@ void FSpCreateResFile(const FSSpec* spec, OSType creator, OSType fileType, Scrip
     SetError(err);
 }
 
-ResFileRefNum FSpOpenResFile(const FSSpec* spec, SInt8 permission) {
+ResFileRefNum FSpOpenResFile(const FSSpec* fileSpec, SInt8 permission) {
     std::string path;
-    if (!toolbox::FSSpecToPath(spec, &path)) return Fail(paramErr, -1);
+    if (!toolbox::FSSpecToPath(fileSpec, &path)) return Fail(paramErr, -1);
     std::error_code ec;
     std::string resolved = fs::canonical(path, ec).string();  // writes go to a link's target
     if (ec) return Fail(fnfErr, -1);

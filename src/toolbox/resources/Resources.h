@@ -25,11 +25,11 @@ enum : ResAttributes {
 
 // Creates an empty resource file; dupFNErr (in ResError) when the file exists, which
 // is left as it was.
-void FSpCreateResFile(const FSSpec* spec, OSType creator, OSType fileType, ScriptCode scriptTag);
+void FSpCreateResFile(const FSSpec* fileSpec, OSType creator, OSType fileType, ScriptCode scriptTag);
 // Reads the file and puts it at the head of the chain as the current file; -1 on
 // failure. A damaged file is refused (mapReadErr) without being changed. Opening a
 // file that is already open answers its reference number.
-ResFileRefNum FSpOpenResFile(const FSSpec* spec, SInt8 permission);
+ResFileRefNum FSpOpenResFile(const FSSpec* fileSpec, SInt8 permission);
 // Writes the file when it has changed, disposes of its resources' handles and takes it
 // out of the chain. The file is closed even when the write fails (see ResError).
 void CloseResFile(ResFileRefNum refNum);

@@ -152,8 +152,8 @@ OSStatus NPickColor(NColorPickerInfo* info) {
     WindowRef w = BuildPicker(*info);
     if (w == nullptr) return memFullErr;
     PickerRun run{w};
-    EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), PickerCommand, 1, &spec, &run, nullptr);
+    EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), PickerCommand, 1, &fileSpec, &run, nullptr);
     ShowWindow(w);
     BringToFront(w);
     RunAppModalLoopForWindow(w);
