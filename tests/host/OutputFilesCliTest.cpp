@@ -103,6 +103,20 @@ bool WaitForPartFile(const Job& job, const fs::path& folder) {
     return false;
 }
 
+// Waits (30 s at most) until the job catches `signal`; false when it ended first.
+bool WaitForHandler(const Job& job, int signal) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream status("/proc/" + std::to_string(job.pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("SigCgt:", 0) == 0 && (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1))
+                return true;
+        if (::waitpid(job.pid, nullptr, WNOHANG) == job.pid) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 class OutputCliTest : public HostCliTest {
 protected:
     void SetUp() override {
@@ -390,10 +404,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, StalePartFiles, ::testing::ValuesIn(kStale),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
-// Every signal that ends a job, sent while it writes: the job stops between frames,
-// removes what it wrote, says so in one line and exits with 128 + the signal.
+// Every signal that ends a job, sent while it runs: the job stops (a render between
+// frames), removes what it wrote, says so in one line and exits with 128 + the signal.
 
-enum class Kind { Video, Sequence, Demo };
+enum class Kind { Video, Sequence, Demo, Thumbnail };
 
 struct SignalCase {
     const char* name;
@@ -410,14 +424,20 @@ TEST_P(JobSignals, StopTheJobAndLeaveNothing) {
     if (c.job == Kind::Demo) {
         args = {"demo", "--out", Path("out/demo"), "--frames", "90", "--prefs-dir", prefs, "--quiet"};
         watched = dir / "out" / "demo" / "frames";
+    } else if (c.job == Kind::Thumbnail) {  // some seconds in one call of the plug-in
+        args = Args({"thumbnail", Path("in/%04d.ppm"), Path("out/t.png"), "--size", "3000x3000"});
     } else {
         WriteLongInput();
         args = LongRender(Path(c.job == Kind::Video ? "out/x.mkv" : "out/%04d.png"));
     }
     Job job = Start(args, Path("stderr.txt"));
     fs::create_directories(watched);
-    ASSERT_TRUE(WaitForPartFile(job, watched)) << Slurp(Path("stderr.txt"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the frames
+    if (c.job == Kind::Thumbnail) {
+        ASSERT_TRUE(WaitForHandler(job, c.signal)) << Slurp(Path("stderr.txt"));
+    } else {
+        ASSERT_TRUE(WaitForPartFile(job, watched)) << Slurp(Path("stderr.txt"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the frames
+    }
     ::kill(job.pid, c.signal);
     RunResult r = job.Wait();
     EXPECT_EQ(r.out, "") << "the signal was handled, not fatal";
@@ -443,7 +463,8 @@ const SignalCase kSignals[] = {
     {"SequenceQuit", SIGQUIT, Kind::Sequence}, {"SequencePipe", SIGPIPE, Kind::Sequence},
     {"DemoInt", SIGINT, Kind::Demo},         {"DemoHup", SIGHUP, Kind::Demo},
     {"DemoQuit", SIGQUIT, Kind::Demo},       {"DemoTerm", SIGTERM, Kind::Demo},
-    {"DemoPipe", SIGPIPE, Kind::Demo},
+    {"DemoPipe", SIGPIPE, Kind::Demo},       {"ThumbnailHup", SIGHUP, Kind::Thumbnail},
+    {"ThumbnailInt", SIGINT, Kind::Thumbnail}, {"ThumbnailTerm", SIGTERM, Kind::Thumbnail},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, JobSignals, ::testing::ValuesIn(kSignals),
