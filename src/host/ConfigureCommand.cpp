@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "HostJob.h"
+#include "OutputFiles.h"
 #include "RenderDriver.h"
 #include "VideoReader.h"
 #include "events/EventScript.h"
@@ -165,6 +166,7 @@ int RunConfigure(int argc, char** argv) {
     if (args.Has("--snapshot") && press.snapshotPath.empty()) throw UsageError("--snapshot needs a .png file");
     LoadedPlugin plugin = LoadPluginFor(common);
     std::string error;
+    if (!press.snapshotPath.empty() && !CheckOutputFolder(press.snapshotPath, &error)) throw JobFailure(error);
     std::unique_ptr<FrameSource> clip = OpenClip(input, ReaderOptions{}, &error);
     if (!clip) throw JobFailure(error);
     if (press.frame >= clip->FrameCount())

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "Carbon.h"
 #include "ConfigureCommand.h"
@@ -27,7 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Encodes every frame into the video, writes it as PNG and keeps the chosen ones for
-// the contact sheet.
+// the contact sheet. The frames keep temporary names until Commit, so that a demo that
+// stops early leaves none of them.
 class DemoSink : public FrameSink {
 public:
     DemoSink(fs::path folder, std::vector<int> sheetFrames, OutputSink& video)
@@ -36,20 +36,28 @@ public:
         if (!video_.Consume(index, frame, audio, error)) return false;
         char name[32];
         std::snprintf(name, sizeof name, "frame_%04d.png", index);
-        if (!toolbox::WritePortPNG(frame, (folder_ / name).string(), error)) {
+        if (!toolbox::WritePortPNG(frame, files_.Add((folder_ / name).string()), error)) {
             *error = (folder_ / name).string() + ": " + *error;
             return false;
         }
         if (std::find(picks_.begin(), picks_.end(), index) != picks_.end()) sheet_.Add(frame);
         return true;
     }
-    ContactSheet& Sheet() { return sheet_; }
+    // The contact sheet joins the frames; all of them are renamed into place together.
+    bool Commit(const std::string& sheetPath, std::string* error) {
+        if (!sheet_.Write(files_.Add(sheetPath), error)) {
+            *error = sheetPath + ": " + *error;
+            return false;
+        }
+        return files_.Commit(error);
+    }
 
 private:
     fs::path folder_;
     std::vector<int> picks_;
     ContactSheet sheet_;
     OutputSink& video_;
+    PendingFiles files_;
 };
 
 // What a person would do in the dialog: start from the defaults, choose the HD layout
@@ -77,7 +85,7 @@ bool PreparePrefs(const DemoOptions& options, const fs::path& out, std::string* 
 bool ConfigureThroughDialog(const LoadedPlugin& plugin, HostSession& session, const fs::path& out, int frame,
                             std::string* error) {
     const fs::path script = out / "dialog-script.txt";
-    std::ofstream(script) << kDemoScript;
+    if (!WriteTextFile(script.string(), kDemoScript, error)) return false;
     ButtonPress press;
     press.frame = frame;
     press.scriptPath = script.string();
@@ -119,7 +127,7 @@ int RunDemo(const DemoOptions& options) {
     const fs::path videoPath = out / "demo.mp4", sheetPath = out / "contact-sheet.png";
     OutputSpec format{clip.Width(), clip.Height(), clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(), 0};
     std::unique_ptr<OutputSink> video = OpenOutput(videoPath.string(), format, &error);
-    if (!video) return Fail(error);
+    if (!video || !CheckOutputFolder(sheetPath.string(), &error)) return Fail(error);
     HostSession session(clip, clip.Width(), clip.Height());
     host::CallPlugin(plugin.entry, session, kPlugGetInfo);
     if (!ConfigureThroughDialog(plugin, session, out, 0, &error)) return Fail(error);
@@ -130,10 +138,9 @@ int RunDemo(const DemoOptions& options) {
     ProgressBar bar(!options.quiet && isatty(STDERR_FILENO), clip.FrameCount());
     PassResult result = RunRenderPass(plugin.entry, session, pass, sink, [&](int done, int) { bar.Update(done); });
     bar.Clear();
-    if (Interrupted()) return Fail("interrupted; " + videoPath.string() + " was not written"), InterruptedStatus();
+    if (Interrupted()) return ReportInterrupted("the demo in " + out.string());
     if (!result.ok()) return Fail(PassFailure(result));
-    if (!video->Finish(&error)) return Fail(error);
-    if (!sink.Sheet().Write(sheetPath.string(), &error)) return Fail(sheetPath.string() + ": " + error);
+    if (!video->Finish(&error) || !sink.Commit(sheetPath.string(), &error)) return Fail(error);
     if (!options.quiet)
         std::fprintf(stderr, "tonefade-host: set the amount and the rectangle in the dialog (%s), rendered %d "
                              "frames in %.1f s: %s, %s, frames in %s\n",

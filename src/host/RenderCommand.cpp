@@ -50,7 +50,7 @@ const char* const kThumbnailUsage =
     "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
     "  --prefs-dir DIR    the preferences folder (default: the user's)\n"
     "  --quiet            no summary\n"
-    "OUTPUT may also be .ppm or .pam (with alpha).\n";
+    "OUTPUT may also be .ppm or .pam (with alpha); /dev/null writes nothing.\n";
 
 namespace {
 
@@ -108,9 +108,7 @@ RenderSettings ParseRender(const Args& args) {
     s.reader.threads = int(ParseInteger("--threads", args.Value("--threads", "0"), 0, 64));
     std::string why;
     if (!KnownOutputType(s.output, &why)) throw UsageError(why);
-    std::error_code ec;
-    if (s.output != "/dev/null" && std::filesystem::weakly_canonical(s.input, ec) ==
-                                       std::filesystem::weakly_canonical(s.output, ec))
+    if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     return s;
 }
@@ -174,11 +172,14 @@ void PrintSummary(const RenderSettings& s, const PassResult& r, int width, int h
                  s.output.c_str(), seconds, seconds > 0 ? r.framesRendered / seconds : 0.0);
 }
 
-void WriteThumbnail(GWorldPtr picture, ImageKind kind, const std::string& output) {
+// False when a signal came before the picture was in place.
+bool WriteThumbnail(GWorldPtr picture, ImageKind kind, const std::string& output) {
     PendingFiles files;
     std::string error;
     if (!WriteImageFile(picture, kind, files.Add(output), &error)) throw JobFailure(output + ": " + error);
+    if (Interrupted()) return false;
     if (!files.Commit(&error)) throw JobFailure(error);
+    return true;
 }
 
 }  // namespace
@@ -209,8 +210,7 @@ int RunRender(int argc, char** argv) {
     bar.Clear();
     if (Interrupted()) {
         sink.reset();
-        std::fprintf(stderr, "tonefade-host: interrupted; %s was not written\n", s.output.c_str());
-        return InterruptedStatus();
+        return ReportInterrupted(s.output);
     }
     if (!result.ok()) throw JobFailure(PassFailure(s, result, clip));
     if (!sink->Finish(&error)) throw JobFailure(error);
@@ -227,9 +227,12 @@ int RunThumbnail(int argc, char** argv) {
     const int frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
     int width = 0, height = 0;
     if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &width, &height);
-    const ImageKind kind = ImageKindOf(output);
+    // /dev/null takes the picture and keeps nothing, as it does for render.
+    const ImageKind kind = output == "/dev/null" ? ImageKind::Png : ImageKindOf(output);
     if (kind == ImageKind::None || IsSequencePattern(output))
         throw UsageError(output + ": the thumbnail is written as one .png (or .ppm or .pam) file");
+    if (SameFile(input, output)) throw UsageError("OUTPUT is the same file as INPUT: " + output);
+    InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(common);
     std::unique_ptr<FrameSource> source = OpenInput(input, ReaderOptions{});
     RecordingClip clip(*source);
@@ -250,7 +253,7 @@ int RunThumbnail(int argc, char** argv) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
         throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}}, failed, clip));
     }
-    WriteThumbnail(session.Target(), kind, output);
+    if (!WriteThumbnail(session.Target(), kind, output)) return ReportInterrupted(output);
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: wrote the placeholder of frame %d of %s (%dx%d) to %s\n", frame,
                      input.c_str(), width, height, output.c_str());

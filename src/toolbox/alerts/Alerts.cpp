@@ -91,7 +91,9 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
     return noErr;
 }
 
+// No destructors or atexit handlers run (the caller's state may be broken), but those
+// registered with at_quick_exit do: the host removes its unfinished files there.
 void ExitToShell() {
     std::fflush(nullptr);
-    std::_Exit(toolbox::kExitToShellStatus);
+    std::quick_exit(toolbox::kExitToShellStatus);
 }

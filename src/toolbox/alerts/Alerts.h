@@ -56,7 +56,8 @@ OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef
 // Runs the alert modally, answers the button hit, and disposes of the alert.
 OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc, DialogItemIndex* outItemHit);
 
-// Ends the host process at once (status toolbox::kExitToShellStatus).
+// Ends the host process at once (status toolbox::kExitToShellStatus); only handlers
+// registered with at_quick_exit run.
 [[noreturn]] void ExitToShell();
 
 namespace toolbox {

@@ -1,5 +1,6 @@
 // PNG reading and writing with libpng. Files are written under a temporary name and
-// renamed into place, so a failed write never leaves a file that looks complete.
+// renamed into place, so a failed write never leaves a file that looks complete; a link
+// in the file's place keeps pointing where it did, and its target gets the picture.
 #include "quickdraw/QDPng.h"
 
 #include <png.h>
@@ -7,7 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+
+#include "files/OutputPaths.h"
 
 namespace toolbox {
 
@@ -48,6 +52,38 @@ bool WriteRows(std::FILE* f, int width, int height, bool withAlpha,
     return true;
 }
 
+// Writes a temporary file beside what `path` names (a link is followed) and renames it
+// over that; the null device is written to directly.
+template <typename WriteFn>
+bool WriteInPlace(const std::string& path, WriteFn write, std::string* error) {
+    OutputTarget target;
+    std::string why;
+    if (!ResolveOutputTarget(path, &target, &why)) {
+        SetError(error, why);
+        return false;
+    }
+    if (!target.sink) RemoveAbandonedPartFiles(std::filesystem::path(target.path).parent_path().string());
+    const std::string temp = target.sink ? target.path : PartFileNameFor(target.path);
+    FilePtr f(std::fopen(temp.c_str(), "wb"));
+    if (!f) {
+        SetError(error, std::strerror(errno));
+        return false;
+    }
+    bool ok = write(f.get());
+    ok = std::fflush(f.get()) == 0 && ok;
+    ok = std::fclose(f.release()) == 0 && ok;
+    if (target.sink) {
+        if (!ok) SetError(error, "cannot write PNG data");
+        return ok;
+    }
+    if (!ok || std::rename(temp.c_str(), target.path.c_str()) != 0) {
+        SetError(error, ok ? std::strerror(errno) : "cannot write PNG data");
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool WritePixMapPNG(PixMapHandle pm, const Rect& area, const std::string& path, bool withAlpha,
@@ -75,21 +111,7 @@ bool WritePixMapPNG(PixMapHandle pm, const Rect& area, const std::string& path, 
             if (withAlpha) dst[3] = src[0];
         }
     }
-    std::string temp = path + ".part";
-    FilePtr f(std::fopen(temp.c_str(), "wb"));
-    if (!f) {
-        SetError(error, std::strerror(errno));
-        return false;
-    }
-    bool ok = WriteRows(f.get(), width, height, withAlpha, rows);
-    ok = std::fflush(f.get()) == 0 && ok;
-    ok = std::fclose(f.release()) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        SetError(error, ok ? std::strerror(errno) : "cannot write PNG data");
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return WriteInPlace(path, [&](std::FILE* f) { return WriteRows(f, width, height, withAlpha, rows); }, error);
 }
 
 bool WritePortPNG(CGrafPtr port, const std::string& path, std::string* error) {
