@@ -135,14 +135,14 @@ public:
                    ", but the sequence's frames are " + std::to_string(width_) + "x" + std::to_string(height_);
             return false;
         }
-        return av::FrameToWorld(frame.get(), world, &sws_, why);
+        return converter_.FrameToWorld(frame.get(), world, why);
     }
 
 private:
     std::string pattern_;
     int first_, count_, width_, height_;
     double rate_;
-    av::SwsPtr sws_;
+    av::Converter converter_;
 };
 
 // Packs A,R,G,B rows into R,G,B (or R,G,B,A when keeping alpha) rows of `frame`.
@@ -253,8 +253,8 @@ bool ReadImageFile(const std::string& path, GWorldPtr* world, std::string* error
     av::FramePtr frame = DecodeImage(path, error);
     if (!frame) return false;
     *world = NewWorld(frame->width, frame->height);
-    av::SwsPtr sws;
-    if (*world != nullptr && av::FrameToWorld(frame.get(), *world, &sws, error)) return true;
+    av::Converter converter;
+    if (*world != nullptr && converter.FrameToWorld(frame.get(), *world, error)) return true;
     if (*world == nullptr) *error = path + ": too large to hold in memory";
     DisposeGWorld(*world);
     *world = nullptr;

@@ -47,7 +47,7 @@ private:
     av::CodecPtr decoder_;
     av::PacketPtr packet_{av_packet_alloc()};
     av::FramePtr frame_{av_frame_alloc()};
-    av::SwsPtr sws_;
+    av::Converter converter_;
     std::unique_ptr<AudioReader> audio_;
     int stream_ = -1;
     int width_ = 0, height_ = 0, count_ = 0;
@@ -208,7 +208,7 @@ bool VideoClip::ReadFrame(int index, GWorldPtr world, std::string* error) {
         current_ = INT32_MAX;  // forces a seek on the next request
         return false;
     }
-    if (!av::FrameToWorld(frame_.get(), world, &sws_, why)) {
+    if (!converter_.FrameToWorld(frame_.get(), world, why)) {
         *why = path_ + ": " + *why;
         return false;
     }

@@ -1,5 +1,5 @@
-// Video files through libavformat and libavcodec: each target world is converted once,
-// from its own rows, into the encoder's YUV frame; the audio the plug-in mixed for each
+// Video files through libavformat and libavcodec: each target world is converted once
+// into the encoder's YUV frame; the audio the plug-in mixed for each
 // frame is cut or padded to that frame's exact share of samples and encoded alongside.
 #include "VideoWriter.h"
 
@@ -103,7 +103,7 @@ private:
     AVStream* audioStream_ = nullptr;
     av::FramePtr videoFrame_{av_frame_alloc()}, audioFrame_{av_frame_alloc()};
     av::PacketPtr packet_{av_packet_alloc()};
-    av::SwsPtr sws_;
+    av::Converter converter_;
     std::vector<int16_t> pendingAudio_;  // interleaved samples not yet encoded
     int64_t videoPts_ = 0, audioPts_ = 0;
 };
@@ -220,17 +220,10 @@ bool VideoWriter::Send(AVCodecContext* ctx, AVStream* stream, const AVFrame* fra
 }
 
 bool VideoWriter::EncodeVideo(GWorldPtr world, std::string* error) {
-    av::WorldPlane plane = av::PlaneOf(world);
     int rc = av_frame_make_writable(videoFrame_.get());
     if (rc < 0) return Fail("out of memory", rc, error);
-    SwsContext* ctx = sws_getCachedContext(sws_.release(), plane.width, plane.height, AV_PIX_FMT_ARGB, spec_.width,
-                                           spec_.height, AVPixelFormat(videoFrame_->format), SWS_BICUBIC, nullptr,
-                                           nullptr, nullptr);
-    sws_.reset(ctx);
-    if (ctx == nullptr) return Fail("cannot convert the frames for the encoder", 0, error);
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(ctx, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-    sws_scale(ctx, plane.data, plane.linesize, 0, plane.height, videoFrame_->data, videoFrame_->linesize);
+    std::string why;
+    if (!converter_.WorldToFrame(world, videoFrame_.get(), false, &why)) return Fail(why, 0, error);
     videoFrame_->pts = videoPts_++;
     return Send(video_.get(), videoStream_, videoFrame_.get(), error);
 }
