@@ -209,6 +209,15 @@ ImageKind ImageKindOf(const std::string& path) {
 
 bool IsSequencePattern(const std::string& path) { return ParsePattern(path).valid; }
 
+bool LooksLikePattern(const std::string& path) {
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (path[i] == '%') {
+            if (i + 1 >= path.size() || path[i + 1] != '%') return true;
+            ++i;
+        }
+    return false;
+}
+
 std::string SequenceFileName(const std::string& pattern, int number) {
     Pattern p = ParsePattern(pattern);
     char digits[32];

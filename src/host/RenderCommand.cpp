@@ -106,12 +106,12 @@ RenderSettings ParseRender(const Args& args) {
     if (s.framesGiven) s.pass.count = int(ParseInteger("--frames", args.Value("--frames"), 1, kMaxFrames));
     s.reader.sequenceRate = ParseNumber("--rate", args.Value("--rate", "30"), 0.001, 1000.0);
     s.reader.threads = int(ParseInteger("--threads", args.Value("--threads", "0"), 0, 64));
-    std::string why;
-    if (!KnownOutputType(s.output, &why)) throw UsageError(why);
     std::error_code ec;
     if (s.output != "/dev/null" && std::filesystem::weakly_canonical(s.input, ec) ==
                                        std::filesystem::weakly_canonical(s.output, ec))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
+    std::string why;
+    if (!KnownOutputType(s.output, &why)) throw UsageError(why);
     return s;
 }
 

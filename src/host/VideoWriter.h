@@ -19,7 +19,9 @@ struct OutputSpec {
     int threads = 0;     // encoder threads; 0 lets FFmpeg choose
 };
 
-// False with "OUTPUT: reason" when the name says nothing FFmpeg or the host can write.
+// False with "OUTPUT: reason" when the name says nothing the host can write a render to:
+// an unknown type, a pattern that is not one, a single image file, a type that writes
+// several files (playlists and segments), holds no video or only 256 colours.
 bool KnownOutputType(const std::string& path, std::string* error);
 
 // Null with "OUTPUT: reason" when the output cannot be created.
