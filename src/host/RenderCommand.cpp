@@ -73,6 +73,7 @@ public:
     std::vector<int16_t> FrameAudio(int index) override { return inner_.FrameAudio(index); }
     int AudioSampleRate() const override { return inner_.AudioSampleRate(); }
     int AudioChannels() const override { return inner_.AudioChannels(); }
+    std::vector<int32_t> DisplayMatrix() const override { return inner_.DisplayMatrix(); }
     const std::string& LastError() const { return lastError_; }
 
 private:
@@ -197,7 +198,7 @@ int RunRender(int argc, char** argv) {
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
     OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
-                    s.reader.threads};
+                    s.reader.threads, clip.DisplayMatrix()};
     std::string error;
     std::unique_ptr<OutputSink> sink = OpenOutput(s.output, format, &error);
     if (!sink) throw JobFailure(error);

@@ -228,8 +228,9 @@ bool VideoWriter::Open(const std::string& path, const OutputSpec& format, std::s
         audio_.reset();
     }
     if (audio_ && !AddStream(audio_.get(), &audioStream_, error)) return false;
+    // Always a local file: a name like "take1:final.mp4" is not a protocol.
     std::string temporary = files_.Add(path);
-    if ((rc = avio_open(&raw->pb, temporary.c_str(), AVIO_FLAG_WRITE)) < 0)
+    if ((rc = avio_open(&raw->pb, ("file:" + temporary).c_str(), AVIO_FLAG_WRITE)) < 0)
         return Fail("cannot be written", rc, error);
     if ((rc = avformat_write_header(raw, nullptr)) < 0) return Fail("cannot start the file", rc, error);
     return true;
@@ -295,6 +296,12 @@ bool VideoWriter::AddVideoStream(std::string* error) {
     if (!video_) return Fail("out of memory", AVERROR(ENOMEM), error);
     if (!SetUpVideoEncoder(codec, format, error) || !AddStream(video_.get(), &videoStream_, error)) return false;
     videoStream_->avg_frame_rate = video_->framerate;
+    // The input's orientation: players turn the frames as they turned the input's.
+    if (spec_.displayMatrix.size() == 9) {
+        uint8_t* side = av_stream_new_side_data(videoStream_, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
+        if (side == nullptr) return Fail("out of memory", AVERROR(ENOMEM), error);
+        std::memcpy(side, spec_.displayMatrix.data(), 9 * sizeof(int32_t));
+    }
     videoFrame_->format = format;
     videoFrame_->width = spec_.width;
     videoFrame_->height = spec_.height;

@@ -3,8 +3,10 @@
 // FFmpeg writes) with the mixed audio, an image sequence, or nothing at all ("/dev/null").
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "OutputFiles.h"
 
@@ -17,6 +19,7 @@ struct OutputSpec {
     int sampleRate = 0;  // 0: no audio track
     int channels = 0;
     int threads = 0;     // encoder threads; 0 lets FFmpeg choose
+    std::vector<int32_t> displayMatrix{};  // the input's orientation (9 values), or empty
 };
 
 // False with "OUTPUT: reason" when the name says nothing the host can write a render to:

@@ -1,6 +1,7 @@
 // tonefade-host on the outputs people name and the inputs the ffmpeg program makes: every
 // type of output is written (its sound converted to a rate the container takes, or left
-// out with a warning) or refused with one line before any frame is rendered.
+// out with a warning) or refused with one line before any frame is rendered; names with
+// a colon are files; the input's orientation reaches the output.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,6 +12,10 @@
 #include "CliHarness.h"
 #include "FfmpegCli.h"
 #include "VideoReader.h"
+
+extern "C" {
+#include <libavutil/display.h>
+}
 
 namespace hosttest {
 namespace {
@@ -96,6 +101,65 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return name;
     });
+
+// Runs the program in the scratch folder, where names are given without a folder.
+class InFolder {
+public:
+    explicit InFolder(const fs::path& folder) : saved_(fs::current_path()) { fs::current_path(folder); }
+    ~InFolder() { fs::current_path(saved_); }
+
+private:
+    fs::path saved_;
+};
+
+TEST_F(HostCliTest, NamesWithAColonAreFilesNotProtocols) {
+    MakeClip(Path("take1:clip.mp4"));
+    fs::create_directories(prefs);
+    InFolder here(dir);
+    for (const char* output : {"take1:final.mp4", "take1:%02d.png"}) {
+        RunResult r = Host({"render", "take1:clip.mp4", output, "--prefs-dir", prefs, "--quiet", "--frames", "2"});
+        EXPECT_EQ(r.status, 0) << output << ": " << r.err;
+    }
+    EXPECT_TRUE(fs::is_regular_file("take1:final.mp4"));
+    EXPECT_TRUE(fs::is_regular_file("take1:01.png"));
+}
+
+struct RotationCase {
+    int degrees;
+    const char* output;
+};
+
+void PrintTo(const RotationCase& c, std::ostream* os) { *os << c.degrees << " " << c.output; }
+
+class Orientation : public HostCliTest, public ::testing::WithParamInterface<RotationCase> {};
+
+TEST_P(Orientation, TheInputsDisplayMatrixReachesTheOutput) {
+    // As a phone's clip: the frames as the sensor saw them, and a matrix that turns them.
+    MakeClip(Path("in/plain.mp4"));
+    Ffmpeg({"-i", Path("in/plain.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=" + std::to_string(GetParam().degrees),
+            Path("in/turned.mp4")});
+    fs::create_directories(prefs);
+    const std::string out = Path(std::string("out/") + GetParam().output);
+    RunResult r = Host({"render", Path("in/turned.mp4"), out, "--prefs-dir", prefs, "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string error;
+    auto in = host::OpenClip(Path("in/turned.mp4"), {}, &error);
+    auto back = host::OpenClip(out, {}, &error);
+    ASSERT_TRUE(in && back) << error;
+    std::vector<int32_t> matrix = in->DisplayMatrix();
+    ASSERT_EQ(matrix.size(), 9u);
+    EXPECT_NEAR(std::fmod(av_display_rotation_get(matrix.data()) + 360.0, 360.0), GetParam().degrees, 0.01);
+    EXPECT_EQ(back->DisplayMatrix(), matrix);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rotations, Orientation,
+                         ::testing::Values(RotationCase{90, "clip.mp4"}, RotationCase{180, "clip.mp4"},
+                                           RotationCase{270, "clip.mp4"}, RotationCase{90, "clip.mov"},
+                                           RotationCase{270, "clip.mov"}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.degrees) + "_" +
+                                    std::string(info.param.output).substr(5);
+                         });
 
 }  // namespace
 }  // namespace hosttest
