@@ -210,11 +210,16 @@ ImageKind ImageKindOf(const std::string& path) {
 bool IsSequencePattern(const std::string& path) { return ParsePattern(path).valid; }
 
 bool LooksLikePattern(const std::string& path) {
-    for (std::size_t i = 0; i < path.size(); ++i)
-        if (path[i] == '%') {
-            if (i + 1 >= path.size() || path[i + 1] != '%') return true;
-            ++i;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '%') continue;
+        std::size_t j = i + 1;
+        if (j < path.size() && path[j] == '%') {
+            i = j;
+            continue;
         }
+        while (j < path.size() && std::isdigit(static_cast<unsigned char>(path[j]))) ++j;
+        if (j < path.size() && std::isalpha(static_cast<unsigned char>(path[j]))) return true;
+    }
     return false;
 }
 

@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
     Render, OutputTypes,
     ::testing::Values(
         OutputCase{"clip.webm", 0, "", 48000}, OutputCase{"clip.3gp", 0, "", 44100},
-        OutputCase{"clip.mkv", 0, "", 44100},
+        OutputCase{"clip.mkv", 0, "", 44100}, OutputCase{"100%.mkv", 0, "", 44100},
         OutputCase{"clip.mjpeg", 0, "clip.mjpeg: this type of file holds no sound; the clip's sound is left out", 0},
         OutputCase{"one.png", 2, "one.png: one image file cannot hold a clip", 0},
         OutputCase{"one.jpg", 2, "one image file cannot hold a clip", 0},
