@@ -59,7 +59,7 @@ int AudioReader::Channels() const { return state_->channels; }
 std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, double origin, std::string* error) {
     auto s = std::make_unique<State>();
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr) < 0) return nullptr;
     s->input.reset(raw);
     if (avformat_find_stream_info(raw, nullptr) < 0) return nullptr;
     s->stream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -78,13 +78,6 @@ __attribute__((target_clones("avx2", "default"))) void RotateRow(uint32_t* d, co
     for (int x = 0; x < n; ++x) d[x] = (s[x] << 8) | (s[x] >> 24);
 }
 
-void ReverseRows(const WorldPlane& plane) {
-    for (int y = 0; y < plane.height; ++y) {
-        auto* p = reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0]);
-        SwapRow(p, p, plane.width);
-    }
-}
-
 // Packed 32-bit frames of the world's size only need their bytes reordered: done here
 // in one pass, exactly, without swscale.
 bool CopyPacked(const AVFrame* frame, const WorldPlane& plane) {
@@ -108,25 +101,70 @@ bool CopyPacked(const AVFrame* frame, const WorldPlane& plane) {
 
 }  // namespace
 
-bool FrameToWorld(const AVFrame* frame, GWorldPtr world, SwsPtr* cache, std::string* error) {
+// Rows of 64-byte multiples and one spare 64-byte block after the last row, as
+// av_frame_get_buffer lays out FFmpeg's own frames on a CPU with AVX-512.
+constexpr int kRowAlign = 64;
+constexpr std::size_t kSpareBytes = 64;
+
+bool Converter::Reserve(int width, int height) {
+    if (pixels_ && width == width_ && height == height_) return true;
+    const int linesize = (width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
+    pixels_ = toolbox::AllocatePixels(std::size_t(linesize) * std::size_t(height) + kSpareBytes);
+    if (!pixels_) return false;
+    data_[0] = pixels_.get();
+    linesize_[0] = linesize;
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+bool Converter::FrameToWorld(const AVFrame* frame, GWorldPtr world, std::string* error) {
     WorldPlane plane = PlaneOf(world);
     if (CopyPacked(frame, plane)) return true;
-    // swscale's fast (SIMD) converters write B,G,R,A but not A,R,G,B: convert to the one
-    // and reverse the bytes in place, which costs far less than its generic path.
-    SwsContext* ctx = sws_getCachedContext(cache->release(), frame->width, frame->height,
-                                           AVPixelFormat(frame->format), plane.width, plane.height,
-                                           AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    cache->reset(ctx);
+    // swscale's fast (SIMD) converters write B,G,R,A but not A,R,G,B: convert to the one,
+    // and reverse the bytes on the way into the world, which costs far less than its
+    // generic path.
+    const AVPixelFormat format = AVPixelFormat(frame->format);
+    SwsContext* ctx = sws_getCachedContext(sws_.release(), frame->width, frame->height, format, plane.width,
+                                           plane.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    sws_.reset(ctx);
     if (ctx == nullptr) {
-        *error = std::string("cannot convert its ") +
-                 (av_get_pix_fmt_name(AVPixelFormat(frame->format)) ? av_get_pix_fmt_name(AVPixelFormat(frame->format))
-                                                                     : "unknown") +
-                 " pixels";
+        const char* name = av_get_pix_fmt_name(format);
+        *error = std::string("cannot convert its ") + (name ? name : "unknown") + " pixels";
+        return false;
+    }
+    if (!Reserve(plane.width, plane.height)) {
+        *error = "out of memory";
         return false;
     }
     MatchColorspace(ctx, frame);
-    sws_scale(ctx, frame->data, frame->linesize, 0, frame->height, plane.data, plane.linesize);
-    ReverseRows(plane);
+    sws_scale(ctx, frame->data, frame->linesize, 0, frame->height, data_, linesize_);
+    for (int y = 0; y < plane.height; ++y)
+        SwapRow(reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0]),
+                reinterpret_cast<const uint32_t*>(data_[0] + std::ptrdiff_t(y) * linesize_[0]), plane.width);
+    return true;
+}
+
+bool Converter::WorldToFrame(GWorldPtr world, AVFrame* frame, bool fullRange, std::string* error) {
+    WorldPlane plane = PlaneOf(world);
+    SwsContext* ctx = sws_getCachedContext(sws_.release(), plane.width, plane.height, AV_PIX_FMT_ARGB, frame->width,
+                                           frame->height, AVPixelFormat(frame->format), SWS_BICUBIC, nullptr,
+                                           nullptr, nullptr);
+    sws_.reset(ctx);
+    if (ctx == nullptr) {
+        *error = "cannot convert the frames for the encoder";
+        return false;
+    }
+    if (!Reserve(plane.width, plane.height)) {
+        *error = "out of memory";
+        return false;
+    }
+    for (int y = 0; y < plane.height; ++y)
+        std::memcpy(data_[0] + std::ptrdiff_t(y) * linesize_[0], plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0],
+                    std::size_t(plane.width) * 4);
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(ctx, bt709, 1, bt709, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+    sws_scale(ctx, data_, linesize_, 0, plane.height, frame->data, frame->linesize);
     return true;
 }
 

@@ -12,6 +12,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "quickdraw/PixelMemory.h"
 #include "quickdraw/QuickDraw.h"
 
 namespace host::av {
@@ -48,8 +49,7 @@ std::string ErrorText(int averror);
 // Opens a decoder for the stream's parameters; null with a reason when there is none.
 CodecPtr OpenDecoder(const AVCodecParameters* par, int threads, std::string* error);
 
-// The world's pixels as the destination (or source) of a conversion: one plane of
-// 32-bit A,R,G,B rows at the world's own row stride, so nothing is copied twice.
+// The world's pixels: one plane of 32-bit A,R,G,B rows at the world's own row stride.
 struct WorldPlane {
     uint8_t* data[4] = {};
     int linesize[4] = {};
@@ -58,8 +58,28 @@ struct WorldPlane {
 };
 WorldPlane PlaneOf(GWorldPtr world);
 
-// Converts (and scales when the sizes differ) a decoded frame into the world.
-// `cache` keeps the conversion context between calls.
-bool FrameToWorld(const AVFrame* frame, GWorldPtr world, SwsPtr* cache, std::string* error);
+// Conversions between FFmpeg's frames and the host's worlds. libswscale's SIMD paths
+// work on whole blocks of pixels and write (and read) past the end of a row that is not
+// a multiple of their block: 48 bytes past a 32-bit row of 16-byte stride, the worlds'
+// own. So swscale never touches a world: it converts into (or from) a buffer laid out
+// as FFmpeg lays out its own frames (rows a multiple of 64 bytes, spare bytes after the
+// last), and the world is filled (or read) with exact row copies. Keeps the conversion
+// context and the buffer between calls of the same size.
+class Converter {
+public:
+    // Converts (and scales when the sizes differ) a decoded frame into the world.
+    bool FrameToWorld(const AVFrame* frame, GWorldPtr world, std::string* error);
+    // Converts the world into `frame` (allocated, of its format and size), BT.709 YUV in
+    // limited range unless `fullRange`.
+    bool WorldToFrame(GWorldPtr world, AVFrame* frame, bool fullRange, std::string* error);
+
+private:
+    bool Reserve(int width, int height);
+    SwsPtr sws_;
+    toolbox::PixelStorage pixels_{nullptr, nullptr};
+    uint8_t* data_[4] = {};
+    int linesize_[4] = {};
+    int width_ = 0, height_ = 0;
+};
 
 }  // namespace host::av

@@ -135,14 +135,14 @@ public:
                    ", but the sequence's frames are " + std::to_string(width_) + "x" + std::to_string(height_);
             return false;
         }
-        return av::FrameToWorld(frame.get(), world, &sws_, why);
+        return converter_.FrameToWorld(frame.get(), world, why);
     }
 
 private:
     std::string pattern_;
     int first_, count_, width_, height_;
     double rate_;
-    av::SwsPtr sws_;
+    av::Converter converter_;
 };
 
 // Packs A,R,G,B rows into R,G,B (or R,G,B,A when keeping alpha) rows of `frame`.
@@ -209,6 +209,20 @@ ImageKind ImageKindOf(const std::string& path) {
 
 bool IsSequencePattern(const std::string& path) { return ParsePattern(path).valid; }
 
+bool LooksLikePattern(const std::string& path) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '%') continue;
+        std::size_t j = i + 1;
+        if (j < path.size() && path[j] == '%') {
+            i = j;
+            continue;
+        }
+        while (j < path.size() && std::isdigit(static_cast<unsigned char>(path[j]))) ++j;
+        if (j < path.size() && std::isalpha(static_cast<unsigned char>(path[j]))) return true;
+    }
+    return false;
+}
+
 std::string SequenceFileName(const std::string& pattern, int number) {
     Pattern p = ParsePattern(pattern);
     char digits[32];
@@ -253,8 +267,8 @@ bool ReadImageFile(const std::string& path, GWorldPtr* world, std::string* error
     av::FramePtr frame = DecodeImage(path, error);
     if (!frame) return false;
     *world = NewWorld(frame->width, frame->height);
-    av::SwsPtr sws;
-    if (*world != nullptr && av::FrameToWorld(frame.get(), *world, &sws, error)) return true;
+    av::Converter converter;
+    if (*world != nullptr && converter.FrameToWorld(frame.get(), *world, error)) return true;
     if (*world == nullptr) *error = path + ": too large to hold in memory";
     DisposeGWorld(*world);
     *world = nullptr;

@@ -18,6 +18,9 @@ ImageKind ImageKindOf(const std::string& path);
 // True when `path` holds exactly one frame-number directive (%d or %0Nd, N < 10); other
 // percent signs must be written %%.
 bool IsSequencePattern(const std::string& path);
+// True when `path` holds a directive like %d, %010d or %x (not %%): it is meant as a
+// pattern, valid or not. A lone percent sign ("100%.mp4") is part of a name.
+bool LooksLikePattern(const std::string& path);
 // The file of frame `number`: the pattern with its directive replaced, %% made %.
 std::string SequenceFileName(const std::string& pattern, int number);
 

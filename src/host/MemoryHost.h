@@ -28,6 +28,8 @@ public:
     virtual std::vector<int16_t> FrameAudio(int /*index*/) { return {}; }
     virtual int AudioSampleRate() const { return 0; }
     virtual int AudioChannels() const { return 0; }
+    // How players turn the frames (a display matrix of 9 values), or empty.
+    virtual std::vector<int32_t> DisplayMatrix() const { return {}; }
 };
 
 // A clip held in memory as plain ARGB buffers.

@@ -73,6 +73,7 @@ public:
     std::vector<int16_t> FrameAudio(int index) override { return inner_.FrameAudio(index); }
     int AudioSampleRate() const override { return inner_.AudioSampleRate(); }
     int AudioChannels() const override { return inner_.AudioChannels(); }
+    std::vector<int32_t> DisplayMatrix() const override { return inner_.DisplayMatrix(); }
     const std::string& LastError() const { return lastError_; }
 
 private:
@@ -106,10 +107,10 @@ RenderSettings ParseRender(const Args& args) {
     if (s.framesGiven) s.pass.count = int(ParseInteger("--frames", args.Value("--frames"), 1, kMaxFrames));
     s.reader.sequenceRate = ParseNumber("--rate", args.Value("--rate", "30"), 0.001, 1000.0);
     s.reader.threads = int(ParseInteger("--threads", args.Value("--threads", "0"), 0, 64));
-    std::string why;
-    if (!KnownOutputType(s.output, &why)) throw UsageError(why);
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
+    std::string why;
+    if (!KnownOutputType(s.output, &why)) throw UsageError(why);
     return s;
 }
 
@@ -198,7 +199,7 @@ int RunRender(int argc, char** argv) {
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
     OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
-                    s.reader.threads};
+                    s.reader.threads, clip.DisplayMatrix()};
     std::string error;
     std::unique_ptr<OutputSink> sink = OpenOutput(s.output, format, &error);
     if (!sink) throw JobFailure(error);

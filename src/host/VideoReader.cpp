@@ -21,6 +21,15 @@ constexpr int kMaxSide = 32767;
 // Decoding this many frames forward is cheaper than a seek and its key-frame run-up.
 constexpr int kDecodeAhead = 48;
 
+// How players turn the stream's frames (its display matrix), or empty.
+std::vector<int32_t> DisplayMatrixOf(const AVStream* st) {
+    const uint8_t* side = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (side == nullptr) return {};
+    std::vector<int32_t> matrix(9);
+    std::memcpy(matrix.data(), side, 9 * sizeof(int32_t));
+    return matrix;
+}
+
 class VideoClip : public FrameSource {
 public:
     static std::unique_ptr<VideoClip> Open(const std::string& path, const ReaderOptions& options,
@@ -33,6 +42,7 @@ public:
     std::vector<int16_t> FrameAudio(int index) override;
     int AudioSampleRate() const override { return audio_ ? audio_->SampleRate() : 0; }
     int AudioChannels() const override { return audio_ ? audio_->Channels() : 0; }
+    std::vector<int32_t> DisplayMatrix() const override { return displayMatrix_; }
 
 private:
     bool OpenStream(const std::string& path, const ReaderOptions& options, std::string* error);
@@ -47,8 +57,9 @@ private:
     av::CodecPtr decoder_;
     av::PacketPtr packet_{av_packet_alloc()};
     av::FramePtr frame_{av_frame_alloc()};
-    av::SwsPtr sws_;
+    av::Converter converter_;
     std::unique_ptr<AudioReader> audio_;
+    std::vector<int32_t> displayMatrix_;
     int stream_ = -1;
     int width_ = 0, height_ = 0, count_ = 0;
     double rate_ = 30.0;
@@ -60,7 +71,8 @@ private:
 
 bool VideoClip::OpenStream(const std::string& path, const ReaderOptions& options, std::string* error) {
     AVFormatContext* raw = nullptr;
-    int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    // Always a local file: a name like "take1:clip.mp4" is not a protocol.
+    int rc = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr);
     if (rc < 0) {
         *error = path + ": not a video file (" + av::ErrorText(rc) + ")";
         return false;
@@ -91,6 +103,7 @@ bool VideoClip::OpenStream(const std::string& path, const ReaderOptions& options
     }
     width_ = par->width;
     height_ = par->height;
+    displayMatrix_ = DisplayMatrixOf(raw->streams[stream_]);
     AVRational guess = av_guess_frame_rate(raw, raw->streams[stream_], nullptr);
     if (guess.num > 0 && guess.den > 0) rate_ = av_q2d(guess);
     return true;
@@ -208,7 +221,7 @@ bool VideoClip::ReadFrame(int index, GWorldPtr world, std::string* error) {
         current_ = INT32_MAX;  // forces a seek on the next request
         return false;
     }
-    if (!av::FrameToWorld(frame_.get(), world, &sws_, why)) {
+    if (!converter_.FrameToWorld(frame_.get(), world, why)) {
         *why = path_ + ": " + *why;
         return false;
     }

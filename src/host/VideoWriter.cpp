@@ -1,11 +1,13 @@
-// Video files through libavformat and libavcodec: each target world is converted once,
-// from its own rows, into the encoder's YUV frame; the audio the plug-in mixed for each
-// frame is cut or padded to that frame's exact share of samples and encoded alongside.
+// Video files through libavformat and libavcodec: each target world is converted once
+// into the encoder's YUV frame; the audio the plug-in mixed for each frame is cut or
+// padded to that frame's exact share of samples, converted to the rate and sample format
+// the audio encoder takes, and encoded alongside.
 #include "VideoWriter.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -14,7 +16,10 @@
 #include "ImageSequence.h"
 
 extern "C" {
+#include <libavutil/audio_fifo.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswresample/swresample.h>
 }
 
 namespace host {
@@ -28,6 +33,12 @@ struct OutputCloser {
     }
 };
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
+struct SwrFreer {
+    void operator()(SwrContext* c) const { swr_free(&c); }
+};
+struct FifoFreer {
+    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
 
 bool IsNullOutput(const std::string& path) { return path == "/dev/null"; }
 
@@ -37,10 +48,17 @@ std::string Extension(const std::string& path) {
     return ext;
 }
 
+// The containers of the MPEG-4 family and Matroska get H.264 and AAC.
+bool TakesH264AndAac(const std::string& path) {
+    const std::string ext = Extension(path);
+    for (const char* e : {".mp4", ".mov", ".mkv", ".m4v", ".3gp", ".3g2"})
+        if (ext == e) return true;
+    return false;
+}
+
 // The common containers get H.264 when there is a software encoder for it.
 const AVCodec* ChooseVideoEncoder(const AVOutputFormat* format, const std::string& path) {
-    const std::string ext = Extension(path);
-    if (ext == ".mp4" || ext == ".mov" || ext == ".mkv" || ext == ".m4v") {
+    if (TakesH264AndAac(path)) {
         if (const AVCodec* x264 = avcodec_find_encoder_by_name("libx264")) return x264;
         const AVCodec* h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
         if (h264 != nullptr && !(h264->capabilities & AV_CODEC_CAP_HARDWARE)) return h264;
@@ -50,8 +68,7 @@ const AVCodec* ChooseVideoEncoder(const AVOutputFormat* format, const std::strin
 }
 
 const AVCodec* ChooseAudioEncoder(const AVOutputFormat* format, const std::string& path) {
-    const std::string ext = Extension(path);
-    if (ext == ".mp4" || ext == ".mov" || ext == ".mkv" || ext == ".m4v") return avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (TakesH264AndAac(path)) return avcodec_find_encoder(AV_CODEC_ID_AAC);
     return format->audio_codec == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(format->audio_codec);
 }
 
@@ -71,12 +88,89 @@ AVPixelFormat ChoosePixelFormat(const AVCodec* codec, int width, int height) {
     return codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
 }
 
+// False for encoders that take only palettes or fewer than 8 bits a colour (GIF).
+bool WritesFullColour(const AVCodec* codec) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(ChoosePixelFormat(codec, 2, 2));
+    return desc != nullptr && !(desc->flags & AV_PIX_FMT_FLAG_PAL) && desc->comp[0].depth >= 8;
+}
+
+// Why the host cannot write a render to `path`, or "" when it can.
+std::string OutputTypeProblem(const std::string& path) {
+    if (IsSequencePattern(path))
+        return ImageKindOf(path) != ImageKind::None ? "" : "image sequences must be .png, .ppm or .pam files";
+    if (LooksLikePattern(path))
+        return "not a frame pattern; give the frame number as one %d or %0Nd (N from 1 to 9), and a "
+               "percent sign as %%";
+    const AVOutputFormat* format = Extension(path).empty() ? nullptr : av_guess_format(nullptr, path.c_str(), nullptr);
+    if (format == nullptr) return "unknown type of output; use .mp4, .mkv, .mov, or a pattern like frames/%04d.png";
+    if (ImageKindOf(path) != ImageKind::None || std::strcmp(format->name, "image2") == 0)
+        return "one image file cannot hold a clip; write a sequence like frames/%04d.png (the thumbnail "
+               "command writes one picture)";
+    // These muxers open files of their own (playlists and segments) or write to a device.
+    if (format->flags & AVFMT_NOFILE)
+        return std::string("the ") + format->name + " output writes several files; write one .mp4, .mkv or .mov "
+               "file, or an image sequence";
+    // Sound files take at most a cover picture (.mp3, .flac).
+    if (format->video_codec == AV_CODEC_ID_NONE ||
+        (format->video_codec == AV_CODEC_ID_PNG && format->audio_codec != AV_CODEC_ID_NONE))
+        return "this type of file holds no video; use .mp4, .mkv or .mov";
+    const AVCodec* codec = ChooseVideoEncoder(format, path);
+    if (codec == nullptr) return "FFmpeg here has no video encoder for this type of file; use .mp4, .mkv or .mov";
+    if (!WritesFullColour(codec))
+        return std::string("the ") + codec->name + " encoder writes no more than 256 colours; use .mp4, .mkv, "
+               ".mov or an image sequence";
+    return "";
+}
+
+// Rates that Flash files keep in two bits, whatever their codec takes.
+bool ContainerTakesRate(const AVOutputFormat* format, int rate) {
+    if (std::strcmp(format->name, "swf") != 0 && std::strcmp(format->name, "avm2") != 0) return true;
+    return rate == 44100 || rate == 22050 || rate == 11025;
+}
+
+bool CodecTakesRate(const AVCodec* codec, int rate) {
+    if (codec->supported_samplerates == nullptr) return true;
+    for (const int* r = codec->supported_samplerates; *r != 0; ++r)
+        if (*r == rate) return true;
+    return false;
+}
+
+// `wanted` when the encoder and the container take it; else the rate nearest above it
+// that both take (else the highest).
+int ChooseSampleRate(const AVCodec* codec, const AVOutputFormat* format, int wanted) {
+    auto takes = [&](int rate) { return CodecTakesRate(codec, rate) && ContainerTakesRate(format, rate); };
+    if (takes(wanted)) return wanted;
+    int above = 0, highest = 0;
+    for (int rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000}) {
+        if (!takes(rate)) continue;
+        if (rate > wanted && above == 0) above = rate;
+        highest = rate;
+    }
+    return above != 0 ? above : highest;
+}
+
 AVSampleFormat ChooseSampleFormat(const AVCodec* codec) {
     if (codec->sample_fmts == nullptr) return AV_SAMPLE_FMT_S16;
     for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f)
         if (*f == AV_SAMPLE_FMT_FLTP || *f == AV_SAMPLE_FMT_S16) return *f;
-    return AV_SAMPLE_FMT_NONE;
+    return codec->sample_fmts[0];
 }
+
+// Mono or stereo where the encoder takes it, else its first layout.
+void ChooseLayout(const AVCodec* codec, int channels, AVChannelLayout* layout) {
+    av_channel_layout_default(layout, channels);
+    if (codec->ch_layouts == nullptr) return;
+    for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels != 0; ++l)
+        if (av_channel_layout_compare(l, layout) == 0) return;
+    av_channel_layout_copy(layout, &codec->ch_layouts[0]);
+}
+
+bool Refuse(std::string* why, std::string text) {
+    *why = std::move(text);
+    return false;
+}
+
+void Warn(const std::string& line) { std::fprintf(stderr, "tonefade-host: %s\n", line.c_str()); }
 
 class VideoWriter : public OutputSink {
 public:
@@ -86,11 +180,14 @@ public:
 
 private:
     bool AddVideoStream(std::string* error);
-    bool AddAudioStream(std::string* error);
-    bool OpenEncoder(AVCodecContext* ctx, AVStream* stream, AVDictionary** options, std::string* error);
+    bool SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, std::string* error);
+    bool OpenAudioEncoder(const AVCodec* codec, std::string* why);
+    bool SetUpAudioEncoder(std::string* why);
+    bool AddStream(AVCodecContext* ctx, AVStream** stream, std::string* error);
     bool EncodeVideo(GWorldPtr world, std::string* error);
     bool EncodeAudio(int index, const std::vector<int16_t>& audio, std::string* error);
-    bool EmitAudioFrame(int samples, std::string* error);
+    bool Resample(const int16_t* samples, int count, std::string* error);
+    bool DrainAudio(bool all, std::string* error);
     bool Send(AVCodecContext* ctx, AVStream* stream, const AVFrame* frame, std::string* error);
     bool Fail(const std::string& what, int rc, std::string* error);
 
@@ -101,10 +198,13 @@ private:
     av::CodecPtr video_, audio_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
-    av::FramePtr videoFrame_{av_frame_alloc()}, audioFrame_{av_frame_alloc()};
+    av::FramePtr videoFrame_{av_frame_alloc()}, audioFrame_{av_frame_alloc()}, resampled_{av_frame_alloc()};
     av::PacketPtr packet_{av_packet_alloc()};
-    av::SwsPtr sws_;
-    std::vector<int16_t> pendingAudio_;  // interleaved samples not yet encoded
+    av::Converter converter_;
+    bool fullRange_ = false;  // JPEG-style YUV
+    std::unique_ptr<SwrContext, SwrFreer> swr_;
+    std::unique_ptr<AVAudioFifo, FifoFreer> fifo_;  // converted samples not yet encoded
+    int audioFrameSize_ = 1024;
     int64_t videoPts_ = 0, audioPts_ = 0;
 };
 
@@ -120,39 +220,33 @@ bool VideoWriter::Open(const std::string& path, const OutputSpec& format, std::s
     int rc = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
     if (rc < 0 || raw == nullptr) return Fail("FFmpeg writes no file of this type", rc, error);
     output_.reset(raw);
-    if (!videoFrame_ || !audioFrame_ || !packet_) return Fail("out of memory", AVERROR(ENOMEM), error);
+    if (!videoFrame_ || !audioFrame_ || !resampled_ || !packet_) return Fail("out of memory", AVERROR(ENOMEM), error);
     if (!AddVideoStream(error)) return false;
-    if (format.sampleRate > 0 && format.channels > 0 && !AddAudioStream(error)) return false;
+    std::string why;
+    if (format.sampleRate > 0 && format.channels > 0 && !SetUpAudioEncoder(&why)) {
+        Warn(path + ": " + why + "; the clip's sound is left out");
+        audio_.reset();
+    }
+    if (audio_ && !AddStream(audio_.get(), &audioStream_, error)) return false;
+    // Always a local file: a name like "take1:final.mp4" is not a protocol.
     std::string temporary = files_.Add(path);
-    if (!(raw->oformat->flags & AVFMT_NOFILE) &&
-        (rc = avio_open(&raw->pb, temporary.c_str(), AVIO_FLAG_WRITE)) < 0)
+    if ((rc = avio_open(&raw->pb, ("file:" + temporary).c_str(), AVIO_FLAG_WRITE)) < 0)
         return Fail("cannot be written", rc, error);
     if ((rc = avformat_write_header(raw, nullptr)) < 0) return Fail("cannot start the file", rc, error);
     return true;
 }
 
-bool VideoWriter::OpenEncoder(AVCodecContext* ctx, AVStream* stream, AVDictionary** options, std::string* error) {
-    if (output_->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int rc = avcodec_open2(ctx, ctx->codec, options);
-    av_dict_free(options);
-    if (rc < 0) return Fail(std::string("cannot open the ") + ctx->codec->name + " encoder", rc, error);
-    if ((rc = avcodec_parameters_from_context(stream->codecpar, ctx)) < 0)
-        return Fail("cannot set up the stream", rc, error);
-    stream->time_base = ctx->time_base;
+// Opened encoders only: a stream is added once its encoder has accepted the settings.
+bool VideoWriter::AddStream(AVCodecContext* ctx, AVStream** stream, std::string* error) {
+    *stream = avformat_new_stream(output_.get(), nullptr);
+    if (*stream == nullptr) return Fail("out of memory", AVERROR(ENOMEM), error);
+    int rc = avcodec_parameters_from_context((*stream)->codecpar, ctx);
+    if (rc < 0) return Fail("cannot set up the stream", rc, error);
+    (*stream)->time_base = ctx->time_base;
     return true;
 }
 
-bool VideoWriter::AddVideoStream(std::string* error) {
-    const AVCodec* codec = ChooseVideoEncoder(output_->oformat, path_);
-    if (codec == nullptr) return Fail("no video encoder for this type of file", 0, error);
-    AVPixelFormat format = ChoosePixelFormat(codec, spec_.width, spec_.height);
-    if (format == AV_PIX_FMT_NONE)
-        return Fail(std::string(codec->name) + " needs even frame sizes, and " + std::to_string(spec_.width) + "x" +
-                        std::to_string(spec_.height) + " is not",
-                    0, error);
-    video_.reset(avcodec_alloc_context3(codec));
-    videoStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!video_ || videoStream_ == nullptr) return Fail("out of memory", AVERROR(ENOMEM), error);
+bool VideoWriter::SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, std::string* error) {
     AVCodecContext* ctx = video_.get();
     ctx->width = spec_.width;
     ctx->height = spec_.height;
@@ -166,17 +260,48 @@ bool VideoWriter::AddVideoStream(std::string* error) {
     ctx->colorspace = AVCOL_SPC_BT709;
     ctx->color_primaries = AVCOL_PRI_BT709;
     ctx->color_trc = AVCOL_TRC_BT709;
-    ctx->color_range = AVCOL_RANGE_MPEG;
+    // JPEG pictures are full range; MJPEG refuses anything else.
+    fullRange_ = codec->id == AV_CODEC_ID_MJPEG;
+    ctx->color_range = fullRange_ ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    if (output_->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     if (std::strcmp(codec->name, "libx264") == 0) {
         av_dict_set(&options, "preset", "fast", 0);
         av_dict_set(&options, "crf", "18", 0);
+    } else if (std::strncmp(codec->name, "libvpx", 6) == 0) {
+        av_dict_set(&options, "crf", "24", 0);  // constant quality (with no bit-rate cap)
+        av_dict_set(&options, "b", "0", 0);
+        av_dict_set(&options, "deadline", "good", 0);
+        av_dict_set(&options, "cpu-used", "4", 0);
     } else {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;  // constant quality, not the low default bit rate
         ctx->global_quality = FF_QP2LAMBDA * 3;
     }
-    if (!OpenEncoder(ctx, videoStream_, &options, error)) return false;
-    videoStream_->avg_frame_rate = rate;
+    int rc = avcodec_open2(ctx, codec, &options);
+    av_dict_free(&options);
+    // The context forgets its codec when the open fails: the name comes from `codec`.
+    if (rc < 0) return Fail(std::string("the ") + codec->name + " encoder refused these frames", rc, error);
+    return true;
+}
+
+bool VideoWriter::AddVideoStream(std::string* error) {
+    const AVCodec* codec = ChooseVideoEncoder(output_->oformat, path_);
+    if (codec == nullptr) return Fail("no video encoder for this type of file", 0, error);
+    AVPixelFormat format = ChoosePixelFormat(codec, spec_.width, spec_.height);
+    if (format == AV_PIX_FMT_NONE)
+        return Fail(std::string(codec->name) + " needs even frame sizes, and " + std::to_string(spec_.width) + "x" +
+                        std::to_string(spec_.height) + " is not",
+                    0, error);
+    video_.reset(avcodec_alloc_context3(codec));
+    if (!video_) return Fail("out of memory", AVERROR(ENOMEM), error);
+    if (!SetUpVideoEncoder(codec, format, error) || !AddStream(video_.get(), &videoStream_, error)) return false;
+    videoStream_->avg_frame_rate = video_->framerate;
+    // The input's orientation: players turn the frames as they turned the input's.
+    if (spec_.displayMatrix.size() == 9) {
+        uint8_t* side = av_stream_new_side_data(videoStream_, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
+        if (side == nullptr) return Fail("out of memory", AVERROR(ENOMEM), error);
+        std::memcpy(side, spec_.displayMatrix.data(), 9 * sizeof(int32_t));
+    }
     videoFrame_->format = format;
     videoFrame_->width = spec_.width;
     videoFrame_->height = spec_.height;
@@ -184,27 +309,48 @@ bool VideoWriter::AddVideoStream(std::string* error) {
     return rc >= 0 || Fail("out of memory", rc, error);
 }
 
-bool VideoWriter::AddAudioStream(std::string* error) {
+// The encoder at our bit rate or, when it refuses that (libvorbis at low sample rates),
+// at its own.
+bool VideoWriter::OpenAudioEncoder(const AVCodec* codec, std::string* why) {
+    int rc = 0;
+    for (int64_t bitsPerChannel : {96000, 0}) {
+        audio_.reset(avcodec_alloc_context3(codec));
+        if (!audio_) return Refuse(why, "out of memory");
+        AVCodecContext* ctx = audio_.get();
+        ctx->sample_fmt = ChooseSampleFormat(codec);
+        ctx->sample_rate = ChooseSampleRate(codec, output_->oformat, spec_.sampleRate);
+        ChooseLayout(codec, spec_.channels, &ctx->ch_layout);
+        ctx->time_base = AVRational{1, ctx->sample_rate};
+        ctx->bit_rate = bitsPerChannel * ctx->ch_layout.nb_channels;
+        if (output_->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if ((rc = avcodec_open2(ctx, codec, nullptr)) >= 0) return true;
+    }
+    return Refuse(why, std::string("the ") + codec->name + " encoder refused the sound (" + av::ErrorText(rc) + ")");
+}
+
+// False with the reason when the container or its encoder takes no sound from us.
+bool VideoWriter::SetUpAudioEncoder(std::string* why) {
+    if (output_->oformat->audio_codec == AV_CODEC_ID_NONE) return Refuse(why, "this type of file holds no sound");
     const AVCodec* codec = ChooseAudioEncoder(output_->oformat, path_);
-    AVSampleFormat format = codec ? ChooseSampleFormat(codec) : AV_SAMPLE_FMT_NONE;
-    if (format == AV_SAMPLE_FMT_NONE) return Fail("no audio encoder for this type of file", 0, error);
-    audio_.reset(avcodec_alloc_context3(codec));
-    audioStream_ = avformat_new_stream(output_.get(), nullptr);
-    if (!audio_ || audioStream_ == nullptr) return Fail("out of memory", AVERROR(ENOMEM), error);
+    if (codec == nullptr) return Refuse(why, "FFmpeg here has no encoder for its sound");
+    if (!OpenAudioEncoder(codec, why)) return false;
+    // The mixed sound comes as 16-bit interleaved samples at the clip's rate.
     AVCodecContext* ctx = audio_.get();
-    ctx->sample_fmt = format;
-    ctx->sample_rate = spec_.sampleRate;
-    av_channel_layout_default(&ctx->ch_layout, spec_.channels);
-    ctx->time_base = AVRational{1, spec_.sampleRate};
-    ctx->bit_rate = 96000 * spec_.channels;
-    AVDictionary* options = nullptr;
-    if (!OpenEncoder(ctx, audioStream_, &options, error)) return false;
-    audioFrame_->format = format;
-    audioFrame_->sample_rate = spec_.sampleRate;
+    AVChannelLayout in;
+    av_channel_layout_default(&in, spec_.channels);
+    SwrContext* swr = nullptr;
+    int rc = swr_alloc_set_opts2(&swr, &ctx->ch_layout, ctx->sample_fmt, ctx->sample_rate, &in, AV_SAMPLE_FMT_S16,
+                                 spec_.sampleRate, 0, nullptr);
+    swr_.reset(swr);
+    if (rc < 0 || (rc = swr_init(swr)) < 0) return Refuse(why, "cannot convert the sound (" + av::ErrorText(rc) + ")");
+    audioFrameSize_ = ctx->frame_size > 0 ? ctx->frame_size : 1024;
+    fifo_.reset(av_audio_fifo_alloc(ctx->sample_fmt, ctx->ch_layout.nb_channels, audioFrameSize_ * 2));
+    audioFrame_->format = ctx->sample_fmt;
+    audioFrame_->sample_rate = ctx->sample_rate;
     av_channel_layout_copy(&audioFrame_->ch_layout, &ctx->ch_layout);
-    audioFrame_->nb_samples = ctx->frame_size > 0 ? ctx->frame_size : 1024;
-    int rc = av_frame_get_buffer(audioFrame_.get(), 0);
-    return rc >= 0 || Fail("out of memory", rc, error);
+    audioFrame_->nb_samples = audioFrameSize_;
+    if (!fifo_ || av_frame_get_buffer(audioFrame_.get(), 0) < 0) return Refuse(why, "out of memory");
+    return true;
 }
 
 bool VideoWriter::Send(AVCodecContext* ctx, AVStream* stream, const AVFrame* frame, std::string* error) {
@@ -220,52 +366,57 @@ bool VideoWriter::Send(AVCodecContext* ctx, AVStream* stream, const AVFrame* fra
 }
 
 bool VideoWriter::EncodeVideo(GWorldPtr world, std::string* error) {
-    av::WorldPlane plane = av::PlaneOf(world);
     int rc = av_frame_make_writable(videoFrame_.get());
     if (rc < 0) return Fail("out of memory", rc, error);
-    SwsContext* ctx = sws_getCachedContext(sws_.release(), plane.width, plane.height, AV_PIX_FMT_ARGB, spec_.width,
-                                           spec_.height, AVPixelFormat(videoFrame_->format), SWS_BICUBIC, nullptr,
-                                           nullptr, nullptr);
-    sws_.reset(ctx);
-    if (ctx == nullptr) return Fail("cannot convert the frames for the encoder", 0, error);
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(ctx, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-    sws_scale(ctx, plane.data, plane.linesize, 0, plane.height, videoFrame_->data, videoFrame_->linesize);
+    std::string why;
+    if (!converter_.WorldToFrame(world, videoFrame_.get(), fullRange_, &why)) return Fail(why, 0, error);
     videoFrame_->pts = videoPts_++;
     return Send(video_.get(), videoStream_, videoFrame_.get(), error);
 }
 
-// Moves `samples` interleaved samples from the front of the pending audio into a frame.
-bool VideoWriter::EmitAudioFrame(int samples, std::string* error) {
-    int rc = av_frame_make_writable(audioFrame_.get());
-    if (rc < 0) return Fail("out of memory", rc, error);
-    const int channels = spec_.channels;
-    audioFrame_->nb_samples = samples;
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < samples; ++i) {
-            int16_t v = pendingAudio_[std::size_t(i) * std::size_t(channels) + std::size_t(c)];
-            if (audioFrame_->format == AV_SAMPLE_FMT_FLTP)
-                reinterpret_cast<float*>(audioFrame_->extended_data[c])[i] = float(v) / 32768.0f;
-            else
-                reinterpret_cast<int16_t*>(audioFrame_->data[0])[i * channels + c] = v;
-        }
-    pendingAudio_.erase(pendingAudio_.begin(), pendingAudio_.begin() + std::ptrdiff_t(samples) * channels);
-    audioFrame_->pts = audioPts_;
-    audioPts_ += samples;
-    return Send(audio_.get(), audioStream_, audioFrame_.get(), error);
+// Converts `count` interleaved samples (none: what the resampler still holds) into the
+// encoder's rate and format, at the end of the queue.
+bool VideoWriter::Resample(const int16_t* samples, int count, std::string* error) {
+    const int room = swr_get_out_samples(swr_.get(), count);
+    if (room <= 0) return true;
+    if (resampled_->nb_samples < room) {
+        av_frame_unref(resampled_.get());
+        resampled_->format = audio_->sample_fmt;
+        av_channel_layout_copy(&resampled_->ch_layout, &audio_->ch_layout);
+        resampled_->nb_samples = room;
+        int rc = av_frame_get_buffer(resampled_.get(), 0);
+        if (rc < 0) return Fail("out of memory", rc, error);
+    }
+    const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(samples)};
+    int got = swr_convert(swr_.get(), resampled_->extended_data, room, samples ? in : nullptr, count);
+    if (got < 0) return Fail("cannot convert the sound", got, error);
+    if (got > 0 && av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(resampled_->extended_data), got) < got)
+        return Fail("out of memory", AVERROR(ENOMEM), error);
+    return true;
+}
+
+// Encodes whole frames of the queued samples; `all` also the last, shorter one.
+bool VideoWriter::DrainAudio(bool all, std::string* error) {
+    for (int queued; (queued = av_audio_fifo_size(fifo_.get())) >= audioFrameSize_ || (all && queued > 0);) {
+        audioFrame_->nb_samples = audioFrameSize_;
+        int rc = av_frame_make_writable(audioFrame_.get());
+        if (rc < 0) return Fail("out of memory", rc, error);
+        const int samples = std::min(queued, audioFrameSize_);
+        audioFrame_->nb_samples = samples;
+        av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(audioFrame_->extended_data), samples);
+        audioFrame_->pts = audioPts_;
+        audioPts_ += samples;
+        if (!Send(audio_.get(), audioStream_, audioFrame_.get(), error)) return false;
+    }
+    return true;
 }
 
 bool VideoWriter::EncodeAudio(int index, const std::vector<int16_t>& audio, std::string* error) {
     // Unmixed frames are silent; the share is counted on the whole clip so segments join.
     SampleRange share = FrameSamples(index, spec_.sampleRate, spec_.frameRate);
-    std::size_t want = std::size_t(share.count) * std::size_t(spec_.channels);
-    std::size_t old = pendingAudio_.size();
-    pendingAudio_.resize(old + want, 0);
-    std::copy_n(audio.begin(), std::min(want, audio.size()), pendingAudio_.begin() + std::ptrdiff_t(old));
-    const int frameSize = audio_->frame_size > 0 ? audio_->frame_size : 1024;
-    while (pendingAudio_.size() >= std::size_t(frameSize) * std::size_t(spec_.channels))
-        if (!EmitAudioFrame(frameSize, error)) return false;
-    return true;
+    std::vector<int16_t> block(std::size_t(share.count) * std::size_t(spec_.channels), 0);
+    std::copy_n(audio.begin(), std::min(block.size(), audio.size()), block.begin());
+    return Resample(block.data(), int(share.count), error) && DrainAudio(false, error);
 }
 
 bool VideoWriter::Consume(int index, GWorldPtr frame, const std::vector<int16_t>& audio, std::string* error) {
@@ -279,8 +430,7 @@ bool VideoWriter::Consume(int index, GWorldPtr frame, const std::vector<int16_t>
 
 bool VideoWriter::Finish(std::string* error) {
     if (audio_) {
-        int rest = int(pendingAudio_.size() / std::size_t(spec_.channels));
-        if (rest > 0 && !EmitAudioFrame(rest, error)) return false;
+        if (!Resample(nullptr, 0, error) || !DrainAudio(true, error)) return false;
         if (!Send(audio_.get(), audioStream_, nullptr, error)) return false;
     }
     if (!Send(video_.get(), videoStream_, nullptr, error)) return false;
@@ -294,20 +444,17 @@ bool VideoWriter::Finish(std::string* error) {
 
 bool KnownOutputType(const std::string& path, std::string* error) {
     if (IsNullOutput(path)) return true;
-    if (IsSequencePattern(path)) {
-        if (ImageKindOf(path) != ImageKind::None) return true;
-        *error = path + ": image sequences must be .png, .ppm or .pam files";
-        return false;
-    }
-    if (av_guess_format(nullptr, path.c_str(), nullptr) != nullptr && !Extension(path).empty()) return true;
-    *error = path + ": unknown type of output; use .mp4, .mkv, .mov, or a pattern like frames/%04d.png";
+    const std::string problem = OutputTypeProblem(path);
+    if (problem.empty()) return true;
+    *error = path + ": " + problem;
     return false;
 }
 
 std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& format, std::string* error) {
     if (IsNullOutput(path)) return std::make_unique<NullSink>();
+    if (!KnownOutputType(path, error)) return nullptr;
     if (IsSequencePattern(path)) return OpenSequenceWriter(path, error);
-    if (!KnownOutputType(path, error) || !CheckOutputFolder(path, error)) return nullptr;
+    if (!CheckOutputFolder(path, error)) return nullptr;
     auto writer = std::make_unique<VideoWriter>();
     if (!writer->Open(path, format, error)) return nullptr;
     return writer;

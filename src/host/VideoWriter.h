@@ -3,8 +3,10 @@
 // FFmpeg writes) with the mixed audio, an image sequence, or nothing at all ("/dev/null").
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "OutputFiles.h"
 
@@ -17,9 +19,12 @@ struct OutputSpec {
     int sampleRate = 0;  // 0: no audio track
     int channels = 0;
     int threads = 0;     // encoder threads; 0 lets FFmpeg choose
+    std::vector<int32_t> displayMatrix{};  // the input's orientation (9 values), or empty
 };
 
-// False with "OUTPUT: reason" when the name says nothing FFmpeg or the host can write.
+// False with "OUTPUT: reason" when the name says nothing the host can write a render to:
+// an unknown type, a pattern that is not one, a single image file, a type that writes
+// several files (playlists and segments), holds no video or only 256 colours.
 bool KnownOutputType(const std::string& path, std::string* error);
 
 // Null with "OUTPUT: reason" when the output cannot be created.

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "memory/MacMemory.h"
+#include "quickdraw/PixelMemory.h"
 #include "quickdraw/PortInternals.h"
 
 namespace {
@@ -125,15 +126,16 @@ QDErr NewGWorld(GWorldPtr* offscreenGWorld, short pixelDepth, const Rect* bounds
 
     SInt32 rowBytes = RowBytesFor(width, pixelDepth);
     std::size_t bytes = std::size_t(rowBytes) * std::size_t(height);
-    // 64-byte aligned so that vector code may use aligned loads on whole rows.
-    void* pixels = std::aligned_alloc(64, (bytes + 63) & ~std::size_t(63));
-    if (pixels == nullptr && bytes > 0) return gQDError = memFullErr;
-    if (bytes > 0) std::memset(pixels, 0, bytes);
+    // Zero-filled and 64-byte aligned; no slack after the last row, so that whoever fills
+    // a world must stay inside its rows (guard pages in tests hold them to that).
+    toolbox::PixelStorage pixels = toolbox::AllocatePixels(bytes);
+    if (pixels == nullptr) return gQDError = memFullErr;
 
     auto* world = new OpaqueGrafPtr;
-    world->storage = {static_cast<UInt8*>(pixels), std::free};
+    Ptr base = reinterpret_cast<Ptr>(pixels.get());
+    world->storage = std::move(pixels);
     world->isGWorld = true;
-    InitPort(world, *boundsRect, rowBytes, static_cast<Ptr>(pixels), pixelDepth);
+    InitPort(world, *boundsRect, rowBytes, base, pixelDepth);
     world->pixState = flags & GWorldFlags(pixelsLocked);
     LiveGWorlds().insert(world);
     *offscreenGWorld = world;
