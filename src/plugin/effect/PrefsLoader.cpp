@@ -224,8 +224,8 @@ Boolean ReadConfig(pluginDataPtr theConfig) {
     LockPrefs();
     lgPrefsStatus.readProblem[0] = 0;
     Boolean accepted = ReadLocked(theConfig);
-    if (lgReadConfigHook != nullptr) lgReadConfigHook();
     UnlockPrefs();
+    if (lgReadConfigHook != nullptr) lgReadConfigHook();
     return accepted;
 }
 
