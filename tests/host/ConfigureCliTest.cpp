@@ -100,13 +100,15 @@ TEST_P(ConfigureUnusablePrefs, IsNamedOnceAndAFailedSaveFailsTheJob) {
     struct stat before {};
     ASSERT_EQ(::lstat(file.c_str(), &before), 0);
     // Run under timeout(1): a pipe or /dev/zero read at the wrong place must not hang the suite.
-    RunResult r = hosttest::Run("/usr/bin/timeout", {"60", HostBinary(), "configure", Path("in/%04d.ppm"), "--prefs-dir", prefs,
-                                           "--events", Script("slider Sldr 1 60\ncommand \"ok  \"\n")});
+    RunResult r = hosttest::Run("/usr/bin/timeout", {"60", HostBinary(), "configure", Path("in/%04d.ppm"),
+                                                     "--prefs-dir", prefs, "--events",
+                                                     Script("slider Sldr 1 60\ncommand \"ok  \"\n")});
     EXPECT_EQ(r.status, c.status) << r.err;
     const std::string warning = file.string() + ": " + c.reason + "; the default settings apply";
     EXPECT_EQ(LinesWith(r.err, warning), *c.reason ? 1 : 0) << r.err;
     if (c.status == 1) {
-        const std::string failure = "tonefade-host: " + file.string() + ": the settings could not be saved: " + c.reason;
+        const std::string failure =
+            "tonefade-host: " + file.string() + ": the settings could not be saved: " + c.reason;
         EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1), failure + "\n") << r.err;
     } else {
         EXPECT_EQ(LinesWith(r.err, "settings saved in " + file.string()), 1) << r.err;
