@@ -3,17 +3,18 @@
 #include "ConfigureCommand.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "HostJob.h"
 #include "OutputFiles.h"
 #include "RenderDriver.h"
 #include "VideoReader.h"
+#include "alerts/Alerts.h"
 #include "events/EventScript.h"
 #include "events/LiveEventSource.h"
+#include "files/AtomicFile.h"
 #include "files/Folders.h"
+#include "resources/ResourceFormat.h"
 #include "windows/MacWindows.h"
 
 namespace host {
@@ -103,10 +104,32 @@ void ShowFrame(HYPluginEntryProcPtr entry, HostSession& session, int frame) {
                          std::to_string(int(r.result)) + ") at frame " + std::to_string(frame));
 }
 
+// The file's bytes; empty for anything but a regular file of a resource file's size, so
+// that a folder, a pipe or /dev/zero in its place is never read.
 std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<UInt8> bytes;
+    if (toolbox::ReadWholeFile(path, toolbox::resfork::kMaxFileSize, &bytes) != noErr) return {};
+    return std::string(bytes.begin(), bytes.end());
 }
+
+// Keeps the texts of the alerts shown while it lives, which are presented as before: what
+// the plug-in told the user is also what the host reports when the plug-in fails.
+class AlertTexts {
+public:
+    AlertTexts()
+        : previous_(toolbox::SetAlertPresenter([this](const toolbox::StandardAlert& alert) {
+              texts_.push_back(alert.text.empty() ? alert.headline : alert.text);
+              return previous_ ? previous_(alert) : toolbox::PresentAlertOnStandardError(alert);
+          })) {}
+    ~AlertTexts() { toolbox::SetAlertPresenter(std::move(previous_)); }
+    AlertTexts(const AlertTexts&) = delete;
+    AlertTexts& operator=(const AlertTexts&) = delete;
+    const std::vector<std::string>& Texts() const { return texts_; }
+
+private:
+    toolbox::AlertPresenter previous_;
+    std::vector<std::string> texts_;
+};
 
 }  // namespace
 
@@ -119,14 +142,18 @@ void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& 
     ShowFrame(entry, session, press.frame);
     SnapshotAtEnd input(*script, press.snapshotPath);
     HYPluginResult r;
+    std::string told;  // the plug-in's last alert, which says why it failed
     {
         toolbox::ScopedEventSource scope(live ? live : static_cast<toolbox::EventSource*>(&input));
+        AlertTexts alerts;
         session.Params().renderFrame = press.frame;
         r = CallPlugin(entry, session, kPlugCustomButtonClick);
+        if (!alerts.Texts().empty()) told = alerts.Texts().back();
     }
     if (r != kPluginOK)
-        throw JobFailure(std::string("the plug-in answered kPlugCustomButtonClick with ") + ResultName(r) + " (" +
-                         std::to_string(int(r)) + ")");
+        throw JobFailure(!told.empty() ? told
+                                       : std::string("the plug-in answered kPlugCustomButtonClick with ") +
+                                             ResultName(r) + " (" + std::to_string(int(r)) + ")");
     if (script->Failed()) throw JobFailure(script->Error().Describe());
     if (!input.Error().empty()) throw JobFailure(input.Error());
     if (!press.snapshotPath.empty() && !input.Written())

@@ -76,6 +76,7 @@ enum : OSErr {
     fnfErr = -43,
     dirNFErr = -120,
     ioErr = -36,
+    dskFulErr = -34,
     eofErr = -39,
     wrPermErr = -61,
     permErr = -54,
@@ -87,6 +88,8 @@ enum : OSErr {
     rmvResFailed = -196,
     resAttrErr = -198,
     mapReadErr = -199,
+    notAFileErr = -1302,      // a folder, device, pipe or socket where a file was expected
+    fsDataTooBigErr = -1310,  // more than the file or its format can hold
     eventNotHandledErr = -9874,
     userCanceledErr = -128,
 };

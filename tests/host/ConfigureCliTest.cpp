@@ -1,8 +1,11 @@
 // tonefade-host configure end to end: the real program presses the plug-in's button on a
 // clip, a script drives the dialog, and the next render uses what OK saved.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
+#include <sstream>
 
 #include "CliHarness.h"
 
@@ -66,6 +69,89 @@ TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobAndNamesItsLine
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("event script line 2"), std::string::npos) << r.err;
 }
+
+// Lines of `text` that mention `what`.
+int LinesWith(const std::string& text, const std::string& what) {
+    int n = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
+    return n;
+}
+
+// Preferences files that cannot be used, under configure with OK. Each is named once as
+// it is met at loading, and OK's save either fails with one line naming the file and the
+// reason (status 1) or, for a record the plug-in replaces, succeeds. What is at the path
+// stays what it was; a link to a regular file elsewhere is saved through.
+struct UnusablePrefs {
+    const char* name;
+    std::function<void(const fs::path& prefsFile, const fs::path& dir)> make;
+    const char* reason;  // "" when the file is usable
+    int status;
+};
+
+class ConfigureUnusablePrefs : public ConfigureCliTest, public ::testing::WithParamInterface<UnusablePrefs> {};
+
+TEST_P(ConfigureUnusablePrefs, IsNamedOnceAndAFailedSaveFailsTheJob) {
+    const UnusablePrefs& c = GetParam();
+    WriteSettings(30, "0,0,1,1");
+    WriteSequence("ppm", 2, 96, 64);
+    const fs::path file = fs::path(prefs) / "vardo-Prefs";
+    c.make(file, dir);
+    struct stat before {};
+    ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+    // Run under timeout(1): a pipe or /dev/zero read at the wrong place must not hang the suite.
+    RunResult r = hosttest::Run("/usr/bin/timeout", {"60", HostBinary(), "configure", Path("in/%04d.ppm"),
+                                                     "--prefs-dir", prefs, "--events",
+                                                     Script("slider Sldr 1 60\ncommand \"ok  \"\n")});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    const std::string warning = file.string() + ": " + c.reason + "; the default settings apply";
+    EXPECT_EQ(LinesWith(r.err, warning), *c.reason ? 1 : 0) << r.err;
+    if (c.status == 1) {
+        const std::string failure =
+            "tonefade-host: " + file.string() + ": the settings could not be saved: " + c.reason;
+        EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1), failure + "\n") << r.err;
+    } else {
+        EXPECT_EQ(LinesWith(r.err, "settings saved in " + file.string()), 1) << r.err;
+    }
+    struct stat after {};
+    ASSERT_EQ(::lstat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    if (c.status == 1) {
+        EXPECT_EQ(after.st_size, before.st_size);
+    }
+}
+
+std::string SettingsRecordFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const UnusablePrefs kUnusablePrefs[] = {
+    {"Folder", [](const fs::path& f, const fs::path&) { fs::remove(f), fs::create_directory(f); },
+     "not a regular file", 1},
+    {"LinkToDevZero", [](const fs::path& f, const fs::path&) { fs::remove(f), fs::create_symlink("/dev/zero", f); },
+     "not a regular file", 1},
+    {"NamedPipe", [](const fs::path& f, const fs::path&) { fs::remove(f), ::mkfifo(f.c_str(), 0600); },
+     "not a regular file", 1},
+    {"Damaged", [](const fs::path& f, const fs::path&) { std::ofstream(f, std::ios::trunc) << "not a resource file"; },
+     "the file is damaged (not a resource file)", 1},
+    {"Over32MiB", [](const fs::path& f, const fs::path&) { fs::resize_file(f, 40u << 20); },
+     "too large for a resource file (16 MB of resources at most)", 1},
+    // The record's version field lies 8 bytes into the data area, which starts at 256.
+    {"RecordOfVersion4", [](const fs::path& f, const fs::path&) {
+         std::string bytes = SettingsRecordFile(f);
+         bytes[256 + 4 + 4] = 4;
+         std::ofstream(f, std::ios::binary | std::ios::trunc) << bytes;
+     }, "the saved settings are damaged or of another version or kind of computer", 0},
+    {"LinkToAFileElsewhere", [](const fs::path& f, const fs::path& dir) {
+         fs::create_directories(dir / "dotfiles");
+         fs::rename(f, dir / "dotfiles" / "vardo-Prefs");
+         fs::create_symlink(dir / "dotfiles" / "vardo-Prefs", f);
+     }, "", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConfigureUnusablePrefs, ::testing::ValuesIn(kUnusablePrefs),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace hosttest

@@ -2,14 +2,20 @@
 // must be refused, failures that must change nothing, the caller's resource file
 // restored, and a saving process killed at random moments.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <thread>
 #include <tuple>
 
 #include "Carbon.h"
+#include "effect/EffectBridge.h"
 #include "effect/PrefsLoader.h"
 #include "files/AtomicFile.h"
 #include "resources/ResourceFormat.h"
@@ -117,6 +123,12 @@ protected:
 };
 
 bool Same(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+prefsStatusRec PrefsStatus() {
+    prefsStatusRec status;
+    GetPrefsStatus(&status);
+    return status;
+}
 
 TEST_F(PrefsLoader, SavingThenReadingRestoresAllSevenFieldsExactly) {
     pluginDataRec saved = Distinct(1);
@@ -250,6 +262,8 @@ TEST_F(PrefsLoader, ADamagedFileGivesFalseAndStaysByteForByteUnchanged) {
         pluginDataRec settings = Distinct(2), before = settings;
         EXPECT_FALSE(SaveConfig(&settings));
         EXPECT_FALSE(ReadConfig(&settings));
+        EXPECT_EQ(restest::FromPascal(PrefsStatus().readProblem),
+                  PrefsPath() + ": the file is damaged (not a resource file); the default settings apply");
         EXPECT_TRUE(Same(settings, before));
         EXPECT_EQ(restest::ReadFile(PrefsPath()), bytes);
     }
@@ -315,8 +329,12 @@ TEST_F(PrefsLoader, AWriteThatFailsKeepsTheOldRecordAndOneRetryIsEnough) {
         SCOPED_TRACE(int(step));
         ASSERT_TRUE(SaveConfig(&oldSettings));
         toolbox::FailAtomicWriteForTesting(step, 2);  // the update and closing's retry
+        const UInt32 failedBefore = PrefsStatus().failedSaves;
         EXPECT_FALSE(SaveConfig(&newSettings));
         EXPECT_EQ(StoredRecord(), ExpectedRecord(oldSettings));
+        EXPECT_EQ(PrefsStatus().failedSaves, failedBefore + 1);
+        EXPECT_EQ(restest::FromPascal(PrefsStatus().saveProblem),
+                  PrefsPath() + ": the settings could not be saved: input/output error");
         toolbox::FailAtomicWriteForTesting(step, 1);  // closing writes what the update could not
         EXPECT_TRUE(SaveConfig(&newSettings));
         EXPECT_EQ(StoredRecord(), ExpectedRecord(newSettings));
@@ -341,6 +359,93 @@ TEST_F(PrefsLoader, ConversionsRefuseNilArgumentsAndShortHandles) {
     EXPECT_TRUE(Same(back, settings));
     DisposeHandle(shortRecord);
     DisposeHandle(record);
+}
+
+// A load that finds the record it would save back writes nothing: not even a disk that
+// refuses every write makes it fail, and the file is the same file as before.
+TEST_F(PrefsLoader, ALoadThatFindsItsOwnRecordWritesNothing) {
+    pluginDataRec saved = Distinct(1);
+    ASSERT_TRUE(SaveConfig(&saved));
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(PrefsPath().c_str(), &before), 0);
+    const UInt32 failedBefore = PrefsStatus().failedSaves;
+    toolbox::FailAtomicWriteForTesting(toolbox::AtomicWriteStep::CreateTemporary, 100);
+    pluginDataRec settings{};
+    InitPluginData(&settings);
+    EXPECT_TRUE(Same(settings, saved));
+    EXPECT_EQ(PrefsStatus().failedSaves, failedBefore);
+    ASSERT_EQ(::stat(PrefsPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+}
+
+// The loader process's ends of the pipes that hold it between its read and its save.
+int gToTest = -1, gToLoader = -1;
+
+void HoldLoader() {
+    char c = 'r';
+    if (::write(gToTest, &c, 1) != 1 || ::read(gToLoader, &c, 1) != 1) std::_Exit(3);
+}
+
+// The exit status of `pid`, or -1 when it has not ended within `limit` (then it is
+// killed when `kill` is set).
+int WaitFor(pid_t pid, std::chrono::milliseconds limit, bool kill) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (!kill) return -1;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A process loading the plug-in is held after reading the settings while a second
+// process saves others: the second save must be what the file holds in the end,
+// whatever the loader found and saves back.
+TEST_F(PrefsLoader, ASaveMadeWhileALoaderIsBetweenItsReadAndItsSaveBackSurvives) {
+    const pluginDataRec first = Distinct(1), other = Distinct(2);
+    Bytes version4 = ExpectedRecord(first);
+    PutLE(version4, 4, 4, 4);
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"the file holds a record", [&] { pluginDataRec r = first; ASSERT_TRUE(SaveConfig(&r)); }},
+        {"there is no file yet", [] {}},
+        {"the file holds a record of another version", [&] { MakePrefsFile({{cPrefsType, 1, "", version4}}); }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(PrefsPath());
+        make();
+        int toTest[2], toLoader[2];
+        ASSERT_EQ(::pipe(toTest), 0);
+        ASSERT_EQ(::pipe(toLoader), 0);
+        pid_t loader = ::fork();
+        if (loader == 0) {
+            gToTest = toTest[1], gToLoader = toLoader[0];
+            SetReadConfigHookForTesting(HoldLoader);
+            pluginDataRec settings{};
+            InitPluginData(&settings);
+            std::_Exit(0);
+        }
+        char c = 0;
+        ASSERT_EQ(::read(toTest[0], &c, 1), 1) << "the loader never read";
+        pid_t saver = ::fork();
+        if (saver == 0) {
+            pluginDataRec r = other;
+            std::_Exit(SaveConfig(&r) ? 0 : 1);
+        }
+        // Unless something holds it back, the saver is done long before the loader goes on.
+        const int saverEarly = WaitFor(saver, std::chrono::milliseconds(300), false);
+        ASSERT_EQ(::write(toLoader[1], "g", 1), 1);
+        EXPECT_EQ(WaitFor(loader, std::chrono::seconds(20), true), 0);
+        EXPECT_EQ(saverEarly != -1 ? saverEarly : WaitFor(saver, std::chrono::seconds(20), true), 0);
+        EXPECT_EQ(StoredRecord(), ExpectedRecord(other)) << "the other process's save was undone";
+        for (int fd : {toTest[0], toTest[1], toLoader[0], toLoader[1]}) ::close(fd);
+    }
 }
 
 // A process saving in a loop is killed at random moments; whenever it dies, the file

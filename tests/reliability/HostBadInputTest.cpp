@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "host/CliHarness.h"
+#include "reliability/ReliabilitySupport.h"
 
 namespace {
 
@@ -57,41 +58,7 @@ std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
-// A tmpfs (or a read-only bind of a folder onto itself) mounted for one test. Mounting
-// needs the privilege to do so; without it `error` says why and the test skips.
-class ScopedMount {
-public:
-    enum class Kind { ReadOnlyTmpfs, ReadOnlyBind, SmallTmpfs };
-    ScopedMount(const fs::path& where, Kind kind, int kilobytes) : where_(where) {
-        fs::create_directories(where);
-        int rc = -1;
-        if (kind == Kind::ReadOnlyBind) {
-            rc = ::mount(where.c_str(), where.c_str(), nullptr, MS_BIND, nullptr);
-            if (rc == 0) {
-                mounted_ = true;
-                rc = ::mount(nullptr, where.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
-            }
-        } else {
-            const std::string size = "size=" + std::to_string(kilobytes) + "k";
-            rc = ::mount("tmpfs", where.c_str(), "tmpfs", kind == Kind::ReadOnlyTmpfs ? MS_RDONLY : 0, size.c_str());
-            mounted_ = rc == 0;
-        }
-        if (rc != 0) error_ = std::strerror(errno);
-    }
-    ~ScopedMount() {
-        // A busy mount (a child still holding a file) is detached rather than left behind.
-        if (mounted_ && ::umount2(where_.c_str(), 0) != 0) ::umount2(where_.c_str(), MNT_DETACH);
-    }
-    ScopedMount(const ScopedMount&) = delete;
-    ScopedMount& operator=(const ScopedMount&) = delete;
-    bool Ok() const { return error_.empty(); }
-    const std::string& Error() const { return error_; }
-
-private:
-    fs::path where_;
-    bool mounted_ = false;
-    std::string error_;
-};
+using reliability::ScopedMount;
 
 class HostBadInput : public hosttest::HostCliTest {
 protected:

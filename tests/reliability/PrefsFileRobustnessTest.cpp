@@ -1,19 +1,25 @@
 // Preferences files that are damaged, cut short, written by another build, or not files
 // at all: the plug-in must still load through its entry point, start from the defaults,
-// render with them, and leave the file either as it found it or holding the defaults.
+// render with them, name the file once in a notice, and leave the file either as it
+// found it or holding the defaults. And saves that fail for want of space or permission,
+// under the real host: one line naming the file and the reason, status 1.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "Carbon.h"
 #include "RenderDriver.h"
 #include "effect/DataHandling.h"
 #include "effect/PrefsLoader.h"
 #include "glue/PlugInMain.h"
+#include "host/CliHarness.h"
+#include "reliability/ReliabilitySupport.h"
 #include "support/PluginTestSupport.h"
 #include "toolbox/ResTestSupport.h"
 
@@ -49,7 +55,7 @@ struct KeepAll : host::FrameSink {
 };
 
 // What the file must be after the plug-in has loaded with it.
-enum class After { Unchanged, HoldsDefaults, StillAFolder };
+enum class After { Unchanged, HoldsDefaults, StillAFolder, NotTouched };
 
 struct PrefsCase {
     const char* name;
@@ -128,8 +134,29 @@ protected:
             case After::StillAFolder:
                 EXPECT_TRUE(fs::is_directory(Prefs())) << context;
                 break;
+            case After::NotTouched: {  // for what is too large or endless to compare
+                struct stat now {};
+                ASSERT_EQ(::lstat(Prefs().c_str(), &now), 0) << context;
+                EXPECT_EQ(now.st_ino, made_.st_ino) << context;
+                EXPECT_EQ(now.st_size, made_.st_size) << context;
+                EXPECT_EQ(now.st_mtim.tv_nsec, made_.st_mtim.tv_nsec) << context;
+                break;
+            }
         }
     }
+
+    // Loads a fresh plug-in as LoadAndRenderWithDefaults does, and answers the number of
+    // lines of standard error that name the preferences file.
+    int LoadAndCountNotices(const std::string& context) {
+        ::testing::internal::CaptureStderr();
+        LoadAndRenderWithDefaults(context);
+        std::istringstream err(::testing::internal::GetCapturedStderr());
+        int lines = 0;
+        for (std::string line; std::getline(err, line);) lines += line.find(Prefs().string()) != std::string::npos;
+        return lines;
+    }
+
+    struct stat made_ {};
 
     host::MemoryClip clip = testsupport::PatternClip(W, H, kFrames);
     host::HostSession session{clip, W, H};
@@ -175,6 +202,12 @@ std::vector<PrefsCase> DamageCases() {
              fs::create_directory(prefs);
              restest::WriteFile((prefs / "x").string(), Bytes(10, 1));
          }, After::StillAFolder},
+        {"a link to /dev/zero", [](const fs::path& prefs, const Bytes&) { fs::create_symlink("/dev/zero", prefs); },
+         After::NotTouched},
+        {"a valid file made 40 MiB long", [](const fs::path& prefs, const Bytes& valid) {
+             restest::WriteFile(prefs.string(), valid);
+             fs::resize_file(prefs, 40u << 20);
+         }, After::NotTouched},
     };
 }
 
@@ -183,10 +216,13 @@ TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
     for (const PrefsCase& c : DamageCases()) {
         fs::remove_all(Prefs());
         c.make(Prefs(), valid);
-        const Bytes before = fs::is_regular_file(Prefs()) ? restest::ReadFile(Prefs().string()) : Bytes{};
-        LoadAndRenderWithDefaults(c.name);
+        ASSERT_EQ(::lstat(Prefs().c_str(), &made_), 0);
+        const bool small = c.after != After::NotTouched && fs::is_regular_file(Prefs());
+        const Bytes before = small ? restest::ReadFile(Prefs().string()) : Bytes{};
+        EXPECT_EQ(LoadAndCountNotices(c.name), 1) << c.name << ": the file must be named once";
         CheckAfter(c.after, before, c.name);
-        LoadAndRenderWithDefaults(std::string(c.name) + ", loaded again");
+        // Once the defaults have replaced a foreign record, the file is a good one.
+        EXPECT_EQ(LoadAndCountNotices(std::string(c.name) + ", loaded again"), c.after == After::HoldsDefaults ? 0 : 1);
     }
 }
 
@@ -225,5 +261,55 @@ TEST_F(PrefsFileRobustness, ANamedPipeDoesNotHangTheHost) {
         },
         ::testing::ExitedWithCode(0), "");
 }
+
+// Saves that fail under the real host for want of space or permission: configure with
+// OK says so in one line naming the file and the reason, and fails; the file keeps the
+// settings it held. Loading before it needs no write, as the file holds what it reads.
+struct StorageCase {
+    const char* name;
+    reliability::ScopedMount::Kind kind;
+    bool withFile;  // a file holding other settings is there before the mount is made read-only or full
+    const char* reason;
+};
+
+class PrefsStorage : public hosttest::HostCliTest, public ::testing::WithParamInterface<StorageCase> {};
+
+TEST_P(PrefsStorage, AFailedSaveIsOneLineAndStatus1) {
+    const StorageCase& c = GetParam();
+    WriteSequence("ppm", 2, 96, 64);
+    using Kind = reliability::ScopedMount::Kind;
+    // A bind keeps what the folder holds, so the file is written first; a tmpfs starts empty.
+    if (c.kind == Kind::ReadOnlyBind && c.withFile) WriteSettings(30, "0,0,1,1");
+    reliability::ScopedMount mount(prefs, c.kind, 64);
+    if (!mount.Ok()) GTEST_SKIP() << "cannot mount on " << prefs << " here (" << mount.Error() << ")";
+    if (c.kind == Kind::SmallTmpfs) {
+        if (c.withFile) WriteSettings(30, "0,0,1,1");
+        std::ofstream filler(fs::path(prefs) / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {}
+    }
+    const fs::path file = fs::path(prefs) / "vardo-Prefs";
+    const Bytes before = c.withFile ? restest::ReadFile(file.string()) : Bytes{};
+    std::ofstream(Path("ok.txt")) << "slider Sldr 1 60\ncommand \"ok  \"\n";
+    hosttest::RunResult r =
+        hosttest::Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events", Path("ok.txt")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "tonefade-host: " + file.string() + ": the settings could not be saved: " + c.reason + "\n");
+    if (c.withFile) {
+        EXPECT_EQ(restest::ReadFile(file.string()), before);
+    } else {
+        EXPECT_FALSE(fs::exists(file));
+    }
+}
+
+const StorageCase kStorageCases[] = {
+    {"FullDisk", reliability::ScopedMount::Kind::SmallTmpfs, true, "no space left on device"},
+    {"FullDiskWithoutAFile", reliability::ScopedMount::Kind::SmallTmpfs, false, "no space left on device"},
+    {"ReadOnlyFolder", reliability::ScopedMount::Kind::ReadOnlyBind, true, "permission denied"},
+    {"ReadOnlyEmptyFolder", reliability::ScopedMount::Kind::ReadOnlyTmpfs, false, "permission denied"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, PrefsStorage, ::testing::ValuesIn(kStorageCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

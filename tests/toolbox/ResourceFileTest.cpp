@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "Carbon.h"
 #include "files/AtomicFile.h"
+#include "resources/ResourceFormat.h"
 #include "toolbox/ResTestSupport.h"
 
 namespace {
@@ -293,6 +297,60 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
     EXPECT_EQ(FSpOpenResFile(&pipe, fsCurPerm), -1);
     ::alarm(0);
     EXPECT_NE(ResError(), noErr);
+}
+
+// Only a regular file of a resource file's size is read: anything else is refused before
+// a byte of it is read (a pipe would hang the reader, /dev/zero would never end), and a
+// link to a regular file is read and written through, staying a link.
+TEST_F(ResourceFile, OnlyRegularFilesOfAResourceFilesSizeAreOpened) {
+    namespace fs = std::filesystem;
+    const auto sparse = [](const std::string& path, std::uintmax_t size) {
+        restest::WriteFile(path, {});
+        fs::resize_file(path, size);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> make;
+        OSErr expected;
+    } cases[] = {
+        {"a folder", [](const std::string& p) { fs::create_directory(p); }, notAFileErr},
+        {"a named pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, notAFileErr},
+        {"a link to /dev/zero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }, notAFileErr},
+        {"a link to /dev/null", [](const std::string& p) { fs::create_symlink("/dev/null", p); }, notAFileErr},
+        {"one byte over the limit", [&](const std::string& p) { sparse(p, toolbox::resfork::kMaxFileSize + 1); },
+         fsDataTooBigErr},
+        {"8 GiB", [&](const std::string& p) { sparse(p, std::uintmax_t(8) << 30); }, fsDataTooBigErr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "case" + std::to_string(++n), path = folder / name;
+        c.make(path);
+        const fs::file_status before = fs::symlink_status(path);
+        FSSpec fileSpec = SpecFor(name);
+        ::alarm(10);  // a reader blocked on the pipe ends the test program instead of hanging it
+        for (SInt8 permission : {fsRdPerm, fsCurPerm}) {
+            EXPECT_EQ(FSpOpenResFile(&fileSpec, permission), -1);
+            EXPECT_EQ(ResError(), c.expected);
+        }
+        ::alarm(0);
+        EXPECT_EQ(fs::symlink_status(path).type(), before.type());
+        EXPECT_TRUE(toolbox::OpenResFiles().empty());
+    }
+    fs::create_directory(folder / "dotfiles");
+    MakeFile("dotfiles/real", {{1, {1}}});
+    fs::create_symlink(folder / "dotfiles/real", folder / "link");
+    FSSpec link = SpecFor("link");
+    ResFileRefNum refNum = FSpOpenResFile(&link, fsRdWrPerm);
+    ASSERT_NE(refNum, -1);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 1)), Bytes{1});
+    AddResource(MakeHandle({2}), kText, 2, nullptr);
+    CloseResFile(refNum);
+    ASSERT_EQ(ResError(), noErr);
+    EXPECT_TRUE(fs::is_symlink(folder / "link"));
+    refNum = FSpOpenResFile(&link, fsRdPerm);
+    EXPECT_EQ(HandleBytes(Get1Resource(kText, 2)), Bytes{2}) << "written to the link's target";
+    CloseResFile(refNum);
 }
 
 TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {

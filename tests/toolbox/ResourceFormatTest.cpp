@@ -117,8 +117,8 @@ TEST(ResourceFormat, RefusesToWriteWhatItsOffsetsCannotHold) {
     pastDataOffsets.types[0].resources.push_back({1, 0, false, "", Bytes(resfork::kMaxDataOffset, 0)});
     pastDataOffsets.types[0].resources.push_back({2, 0, false, "", {1}});
     Bytes bytes{42};
-    EXPECT_EQ(resfork::Serialize(tooMany, &bytes), ioErr);
-    EXPECT_EQ(resfork::Serialize(pastDataOffsets, &bytes), ioErr);
+    EXPECT_EQ(resfork::Serialize(tooMany, &bytes), fsDataTooBigErr);
+    EXPECT_EQ(resfork::Serialize(pastDataOffsets, &bytes), fsDataTooBigErr);
     EXPECT_EQ(bytes, Bytes{42});
     // The last data offset that fits is accepted.
     pastDataOffsets.types[0].resources[0].data.resize(resfork::kMaxDataOffset - 4);

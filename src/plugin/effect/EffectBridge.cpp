@@ -37,8 +37,17 @@ void InitMyPlugIn(pluginDataPtr* theData) {
 void InitPluginData(pluginDataPtr theConfig) {
     Assert(theConfig, "Nil theConfig on InitPluginData");
     ResetConfig(theConfig);
-    (void)ReadConfig(theConfig);
+    // Held from reading to saving back, so that a save another process makes meanwhile
+    // waits and is not undone by the record read before it.
+    LockPrefs();
+    Boolean found = ReadConfig(theConfig);
     (void)SaveConfig(theConfig);
+    UnlockPrefs();
+    // A file that cannot be used is named once, after the lock is given back: the notice
+    // may wait for the user.
+    prefsStatusRec status;
+    GetPrefsStatus(&status);
+    if (!found && status.readProblem[0] > 0) Notify(status.readProblem);
 }
 
 SInt16 GetMediaFormat(pluginDataPtr theData) { return theData ? theData->mediaType : SInt16(kMediaNTSC); }

@@ -64,7 +64,8 @@ constexpr const char* cConfigResName = "Config Settings";
 constexpr const char* cConfigMiscString = "Config save for Qorvel iMovie plug-in";
 
 // Writes theConfig as the saved configuration, replacing any earlier one; creates the
-// file when it is missing. False when nothing was saved.
+// file when it is missing, and leaves a file that already holds exactly this record as it
+// is. False when nothing was saved.
 Boolean SaveConfig(pluginDataPtr theConfig);
 // Overwrites the seven fields of theConfig with a valid saved configuration; otherwise
 // false, and theConfig is untouched.
@@ -74,3 +75,25 @@ Boolean Config2Save(pluginDataPtr theConfig, configSaveH theSaveConfig);
 // Copies a record of this build's size and version into the settings. A handle shorter
 // than the record is refused without being read past its end.
 Boolean Save2Config(pluginDataPtr theConfig, configSaveH theSaveConfig);
+
+// Keeps the saves of other processes out from LockPrefs to the matching UnlockPrefs, so
+// that what is read in between can be saved back without undoing another process's save.
+// Nests; SaveConfig and ReadConfig take it themselves. After waiting cPrefsLockPatience
+// for a holder that does not let go, the work goes on without it.
+void LockPrefs(void);
+void UnlockPrefs(void);
+constexpr SInt32 cPrefsLockPatience = 10000;  // milliseconds
+
+// What the preferences file was last found wrong with, for the callers to tell the user:
+// each problem as one line that names the file and the reason.
+struct prefsStatusRec {
+    UInt32 failedSaves;  // SaveConfig calls that have failed since the plug-in was loaded
+    OSErr saveError;     // why the last of them failed
+    Str255 saveProblem;  // the same, as "PATH: the settings could not be saved: REASON"
+    Str255 readProblem;  // what the last ReadConfig found unusable in the file; empty when
+                         // it read the settings or there were none yet (no folder or file)
+};
+void GetPrefsStatus(prefsStatusRec* theStatus);
+
+// Called by ReadConfig as it returns, for tests that hold a reader there; nil for none.
+void SetReadConfigHookForTesting(void (*hook)(void));

@@ -1,9 +1,12 @@
 // CustomButtons: the plug-in's own button in the host. Fetches the current frame at the
 // size of the record's media format and runs the configuration dialog on it inside the
 // host's call. A host that delivers no frame gets the dialog on a black frame of that
-// size rather than a dialog without a picture.
+// size rather than a dialog without a picture. OK whose settings could not be saved is
+// shown to the user and answered with a failure, so that the host does not take it for a
+// success.
 #include "effect/CommonProcs.h"
 #include "effect/EffectBridge.h"
+#include "effect/PrefsLoader.h"
 #include "glue/PlugInMain.h"
 
 namespace {
@@ -26,6 +29,8 @@ HYPluginResult CustomButtons(SInt16, HYPluginParams* params) {
     SInt16 volume = 0;
     (void)params->procs->GetFrame(params->instance, frameNumber, &theGW, width, height, kDVHighQuality, &volume,
                                   &cookie);
+    prefsStatusRec before, after;
+    GetPrefsStatus(&before);
     GWorldPtr blackFrame = nullptr;
     if (theGW == nullptr) {
         blackFrame = AllocateGWorld(width, height);
@@ -35,5 +40,8 @@ HYPluginResult CustomButtons(SInt16, HYPluginParams* params) {
     ConfigurePlugIn(gEffectData, theGW, params, frameNumber, gMostRecentFrameCount);
     (void)params->procs->ReleaseFrame(params->instance, cookie);
     if (blackFrame != nullptr) DisposeGWorld(blackFrame);
-    return kPluginOK;
+    GetPrefsStatus(&after);
+    if (after.failedSaves == before.failedSaves) return kPluginOK;
+    Notify(after.saveProblem);
+    return after.saveError == dskFulErr ? kPluginOutOfDiskSpace : kPluginFailed;
 }

@@ -38,6 +38,9 @@ OSErr ErrnoToOSErr(int err) {
         case EACCES:
         case EPERM:
         case EROFS: return wrPermErr;
+        case ENOSPC:
+        case EDQUOT: return dskFulErr;
+        case EFBIG: return fsDataTooBigErr;
         default: return ioErr;
     }
 }
@@ -86,7 +89,8 @@ OSErr WriteAll(int fd, std::span<const UInt8> bytes) {
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ioErr;
+        if (n < 0) return ErrnoToOSErr(errno);
+        if (n == 0) return ioErr;
         done += std::size_t(n);
     }
     return noErr;
@@ -192,7 +196,7 @@ OSErr WriteFileAtomically(const std::string& path, std::span<const UInt8> bytes,
     if (err != noErr) return err;
     if (mode == AtomicMode::Replace) CopyMetadata(path, temp.fd);
     SetAttributes(temp.fd, attributes);
-    if (InjectedFailure(AtomicWriteStep::SyncData) || ::fsync(temp.fd) != 0) return ioErr;
+    if (InjectedFailure(AtomicWriteStep::SyncData) || ::fsync(temp.fd) != 0) return ErrnoToOSErr(errno);
     err = mode == AtomicMode::Replace ? PublishReplacement(temp, path, folder, base) : PublishNew(temp, path);
     if (err != noErr) return err;
     RemoveStaleTemporaries(folder, base);
@@ -201,27 +205,29 @@ OSErr WriteFileAtomically(const std::string& path, std::span<const UInt8> bytes,
 
 OSErr ReadWholeFile(const std::string& path, std::size_t maxSize, std::vector<UInt8>* bytes) {
     if (bytes == nullptr) return paramErr;
-    // Non-blocking, so that a named pipe in the file's place cannot hang the caller.
+    bytes->clear();
+    // Non-blocking, so that a named pipe in the file's place cannot hang the caller; only
+    // regular files are read, so a device such as /dev/zero is never read at all.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? OSErr(fnfErr) : ErrnoToOSErr(errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return paramErr;
-    }
-    bytes->clear();
-    UInt8 chunk[65536];
     OSErr err = noErr;
-    for (;;) {
+    if (::fstat(fd, &st) != 0)
+        err = ErrnoToOSErr(errno);
+    else if (!S_ISREG(st.st_mode))
+        err = notAFileErr;
+    else if (std::uintmax_t(st.st_size) > maxSize)
+        err = fsDataTooBigErr;
+    else
+        bytes->reserve(std::size_t(st.st_size));
+    UInt8 chunk[65536];
+    while (err == noErr) {
         ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) err = ioErr;
+        if (n < 0) err = ErrnoToOSErr(errno);
         if (n <= 0) break;
-        if (bytes->size() + std::size_t(n) > maxSize) {
-            err = memFullErr;
-            break;
-        }
-        bytes->insert(bytes->end(), chunk, chunk + n);
+        if (bytes->size() + std::size_t(n) > maxSize) err = fsDataTooBigErr;  // it grew while being read
+        else bytes->insert(bytes->end(), chunk, chunk + n);
     }
     ::close(fd);
     if (err != noErr) bytes->clear();

@@ -26,7 +26,8 @@ enum class AtomicMode {
 OSErr WriteFileAtomically(const std::string& path, std::span<const UInt8> bytes, AtomicMode mode,
                           const std::vector<ExtendedAttribute>& attributes = {});
 
-// memFullErr when the file holds more than maxSize bytes.
+// Reads a regular file whole. notAFileErr for anything else (a folder, a device, a pipe,
+// checked before a byte is read); fsDataTooBigErr when it holds more than maxSize bytes.
 OSErr ReadWholeFile(const std::string& path, std::size_t maxSize, std::vector<UInt8>* bytes);
 
 // Steps of a write, for tests that make one of them fail.

@@ -193,7 +193,7 @@ void WriteMap(const std::vector<const ResourceType*>& types, const std::vector<U
 
 OSErr Parse(std::span<const UInt8> bytes, Image* image) {
     if (image == nullptr) return paramErr;
-    if (bytes.size() > kMaxFileSize) return mapReadErr;
+    if (bytes.size() > kMaxFileSize) return fsDataTooBigErr;
     Layout layout;
     std::vector<TypeEntry> entries;
     if (OSErr err = ReadHeader(bytes, &layout); err != noErr) return err;
@@ -218,13 +218,14 @@ OSErr Serialize(const Image& image, std::vector<UInt8>* bytes) {
         if (t.resources.empty()) continue;
         types.push_back(&t);
         for (const Resource& r : t.resources) {
-            if (r.name.size() > 255 || data > kMaxDataOffset) return ioErr;
+            if (r.name.size() > 255) return ioErr;
+            if (data > kMaxDataOffset) return fsDataTooBigErr;
             ++refs;
             names += r.hasName ? 1 + r.name.size() : 0;
             data += 4 + r.data.size();
         }
     }
-    if (!FitsFormat(types, refs, names, data)) return ioErr;
+    if (!FitsFormat(types, refs, names, data)) return fsDataTooBigErr;
     std::vector<UInt8> out(kWrittenDataOffset, 0);
     Writer w{out};
     std::vector<UInt32> offsets;

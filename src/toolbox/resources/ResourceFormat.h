@@ -18,7 +18,10 @@ constexpr std::size_t kTypeEntrySize = 8;     // type, count - 1, offset of its 
 constexpr std::size_t kRefEntrySize = 12;     // id, name offset, attributes, 3-byte data offset, handle
 constexpr UInt32 kWrittenDataOffset = 256;    // classic files keep 240 bytes for system and application use
 constexpr UInt32 kMaxDataOffset = 0xFFFFFF;   // reference lists hold data offsets in 24 bits
-constexpr std::size_t kMaxFileSize = 64u << 20;
+// The largest resource file read or written: 32 MiB, the 16 MiB that the 24-bit data
+// offsets reach and as much again for the data of the last resource and the map. A
+// larger file is refused before a byte of it is read.
+constexpr std::size_t kMaxFileSize = 32u << 20;
 constexpr UInt16 kNoName = 0xFFFF;
 
 // Attribute bits that describe the in-memory state and are never written.
@@ -43,13 +46,14 @@ struct Image {
     std::vector<ResourceType> types;  // in file order
 };
 
-// noErr, eofErr for an empty file, mapReadErr for anything damaged: a header that does
-// not fit the file, overlapping areas, lists or names running past the map, counts
-// larger than their lists, duplicate types or ids, data shared between resources.
+// noErr, eofErr for an empty file, fsDataTooBigErr past kMaxFileSize, mapReadErr for
+// anything damaged: a header that does not fit the file, overlapping areas, lists or
+// names running past the map, counts larger than their lists, duplicate types or ids,
+// data shared between resources.
 OSErr Parse(std::span<const UInt8> bytes, Image* image);
 
-// The file's bytes. Types without resources are left out. ioErr when the resources do
-// not fit the format's 16-bit and 24-bit offsets.
+// The file's bytes. Types without resources are left out. fsDataTooBigErr when the
+// resources do not fit the format's 16-bit and 24-bit offsets or kMaxFileSize.
 OSErr Serialize(const Image& image, std::vector<UInt8>* bytes);
 
 }  // namespace toolbox::resfork
