@@ -2,6 +2,9 @@
 // clip, a script drives the dialog, and the next render uses what OK saved.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <algorithm>
 #include <fstream>
 
 #include "CliHarness.h"
@@ -65,6 +68,40 @@ TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobAndNamesItsLine
                         Script("slider Sldr 1 20\nslider Sldr 2 50\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("event script line 2"), std::string::npos) << r.err;
+}
+
+// A display named that no server answers: one line says why, and the dialog closes at
+// once as without a display, instead of waiting for ever in a window nobody sees.
+TEST_F(ConfigureCliTest, ADisplayThatCannotBeOpenedIsSaidInOneLineAndTheDialogRunsWithout) {
+    fs::create_directories(prefs);
+    WriteSequence("ppm", 2, 96, 64);
+    // A runtime folder with a short name: Wayland's socket path must fit 108 bytes.
+    char runtimeDir[] = "/tmp/tf-rt-XXXXXX";
+    ASSERT_NE(::mkdtemp(runtimeDir), nullptr);
+    const std::string runtime = std::string("XDG_RUNTIME_DIR=") + runtimeDir;
+    struct Case {
+        std::vector<std::string> environment;
+        const char* message;
+    } const cases[] = {
+        {{"DISPLAY=:99999", "WAYLAND_DISPLAY"}, "cannot open the display :99999 ("},
+        {{"DISPLAY=no-such-host.invalid:0", "WAYLAND_DISPLAY"}, "cannot open the display no-such-host.invalid:0 ("},
+        {{"DISPLAY", "WAYLAND_DISPLAY=tonefade-no-compositor", runtime}, "cannot open the display tonefade-no-compositor ("},
+    };
+    for (const Case& c : cases) {
+        RunOptions options;
+        options.timeoutSeconds = 20;
+        options.environment = c.environment;
+        options.environment.push_back("SDL_VIDEODRIVER");
+        RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs}, options);
+        ASSERT_FALSE(r.timedOut) << c.message << ": the dialog waited in a window nobody sees";
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find(std::string("tonefade-host: ") + c.message), 0u) << r.err;
+        EXPECT_NE(r.err.find("; the dialog runs without a window\ntonefade-host: the dialog closed; settings unchanged\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    }
+    fs::remove(runtimeDir);
 }
 
 }  // namespace
