@@ -24,8 +24,9 @@ public:
     bool Has(const std::string& name) const;
     std::string Value(const std::string& name, const std::string& fallback = "") const;
     const std::vector<std::string>& Positional() const { return positional_; }
-    // Throws unless there are between min and max positional arguments.
-    void ExpectPositional(std::size_t min, std::size_t max, const char* what) const;
+    // Throws unless there are the positional arguments `required` names, then at most
+    // `optional` more; "missing OUTPUT" names only those not given.
+    void ExpectPositional(std::initializer_list<const char*> required, std::size_t optional = 0) const;
 
 private:
     std::set<std::string> switches_;

@@ -61,13 +61,24 @@ TEST_F(ConfigureCliTest, WithoutAScriptTheSnapshotShowsTheOpenDialogAndNothingIs
     EXPECT_EQ(PrefsBytes(), before);
 }
 
-TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobAndNamesItsLine) {
+TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobInOneLineNamingFileAndLine) {
     fs::create_directories(prefs);
     WriteSequence("ppm", 2, 96, 64);
-    RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events",
-                        Script("slider Sldr 1 20\nslider Sldr 2 50\n")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("event script line 2"), std::string::npos) << r.err;
+    struct Case {
+        const char* script;
+        const char* message;
+    } const cases[] = {
+        {"slider Sldr 1 20\nslider Sldr 2 50\n", "drive.txt: event script line 2: 'Sldr' 2 is not a visible"},
+        {"slider Sldr 1 20\nslider Sldr 1 99999\n", "drive.txt: event script line 2: value 99999 is outside"},
+        {"slider Sldr 1 20\n\npopup Medi 1 Bogus\n", "drive.txt: event script line 3: the pop-up has no item"},
+        {"bogus 1 2\n", "drive.txt: event script line 1: "},
+    };
+    for (const Case& c : cases) {
+        RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events", Script(c.script)});
+        EXPECT_EQ(r.status, 1) << c.script;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+    }
 }
 
 // A display named that no server answers: one line says why, and the dialog closes at
