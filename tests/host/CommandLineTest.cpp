@@ -121,6 +121,8 @@ TEST_F(InfoJsonNames, ParseWhateverBytesTheNamesHold) {
         {"beyond \xF4\x90\x80\x80", "beyond " + fffd + fffd + fffd + fffd},
         {"cut \xE2\x82", "cut " + fffd + fffd},
         {"quote \" backslash \\ tab \t", "quote \" backslash \\ tab \t"},
+        {std::string(200, 'd') + "/" + std::string(200, 'e') + "/\xFF", std::string(200, 'd') + "/" +
+                                                                        std::string(200, 'e') + "/" + fffd},
     };
     const std::string parse =
         "import json, sys\n"
