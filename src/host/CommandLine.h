@@ -19,8 +19,8 @@ struct UsageError : std::runtime_error {
 class Args {
 public:
     // Parses argv[first...]: `switches` take no value, `valued` take one. One of these
-    // options where a value should be means the value is missing ("--name=VALUE" gives
-    // any value, "-1" or "--odd" included).
+    // options where a value should be means the value is missing; anything else there is
+    // the value ("-1", "--odd"), and "--name=VALUE" takes any value.
     Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
          std::initializer_list<const char*> valued);
     bool Has(const std::string& name) const;
