@@ -3,7 +3,9 @@
 // same frame; and the cost of a slider value met for the first time.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -90,7 +92,7 @@ void BM_NewSliderValue(benchmark::State& state) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     struct Size {
         int w, h;
     } sizes[] = {{720, 480}, {1920, 1080}};
@@ -117,4 +119,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed run, never an abort.
+    std::fprintf(stderr, "bench_kernel: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "bench_kernel: an unknown error\n");
+    return 1;
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -213,7 +214,7 @@ void MeasureDrag(HDDialog& dialog, LiveEventSource& live, std::chrono::microseco
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const int moves = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
     std::string why;
     std::unique_ptr<LiveEventSource> live = LiveEventSource::Open(&why);
@@ -234,4 +235,11 @@ int main(int argc, char** argv) {
     MeasureDrag(dialog, *live, std::chrono::microseconds(8000), moves, "a move every 8 ms:");
     MeasureDrag(dialog, *live, std::chrono::microseconds(1000), moves, "a move every 1 ms:");
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed run, never an abort.
+    std::fprintf(stderr, "bench_live: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "bench_live: an unknown error\n");
+    return 1;
 }

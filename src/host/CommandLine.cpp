@@ -7,6 +7,16 @@
 
 namespace host {
 
+namespace {
+
+// True when `arg` is one of the command's own options, as "--name" or "--name=value".
+bool IsOptionName(const std::string& arg, const std::set<std::string>& switches, const std::set<std::string>& valued) {
+    const std::string name = arg.substr(0, arg.find('='));
+    return name.size() > 2 && name.compare(0, 2, "--") == 0 && (switches.count(name) || valued.count(name));
+}
+
+}  // namespace
+
 Args::Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
            std::initializer_list<const char*> valued) {
     std::set<std::string> takesValue(valued.begin(), valued.end()), isSwitch(switches.begin(), switches.end());
@@ -29,7 +39,9 @@ Args::Args(int argc, char** argv, int first, std::initializer_list<const char*> 
             switches_.insert(name);
         } else if (takesValue.count(name)) {
             if (!inlineValue) {
-                if (i + 1 >= argc) throw UsageError(name + " needs a value");
+                // "--fade-in --prefs-dir p1" lacks the fade's value; it does not fade by "--prefs-dir".
+                if (i + 1 >= argc || IsOptionName(argv[i + 1], isSwitch, takesValue))
+                    throw UsageError(name + " needs a value");
                 value = argv[++i];
             }
             values_[name] = value;
@@ -46,8 +58,12 @@ std::string Args::Value(const std::string& name, const std::string& fallback) co
     return it == values_.end() ? fallback : it->second;
 }
 
-void Args::ExpectPositional(std::size_t min, std::size_t max, const char* what) const {
-    if (positional_.size() < min) throw UsageError(std::string("missing ") + what);
+void Args::ExpectPositional(std::initializer_list<const char*> required, std::size_t optional) const {
+    std::string missing;
+    for (std::size_t i = positional_.size(); i < required.size(); ++i)
+        missing += (missing.empty() ? "" : " and ") + std::string(required.begin()[i]);
+    if (!missing.empty()) throw UsageError("missing " + missing);
+    const std::size_t max = required.size() + optional;
     if (positional_.size() > max) throw UsageError("unexpected argument " + positional_[max]);
 }
 

@@ -18,14 +18,17 @@ struct UsageError : std::runtime_error {
 
 class Args {
 public:
-    // Parses argv[first...]: `switches` take no value, `valued` take one.
+    // Parses argv[first...]: `switches` take no value, `valued` take one. One of these
+    // options where a value should be means the value is missing; anything else there is
+    // the value ("-1", "--odd"), and "--name=VALUE" takes any value.
     Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
          std::initializer_list<const char*> valued);
     bool Has(const std::string& name) const;
     std::string Value(const std::string& name, const std::string& fallback = "") const;
     const std::vector<std::string>& Positional() const { return positional_; }
-    // Throws unless there are between min and max positional arguments.
-    void ExpectPositional(std::size_t min, std::size_t max, const char* what) const;
+    // Throws unless there are the positional arguments `required` names, then at most
+    // `optional` more; "missing OUTPUT" names only those not given.
+    void ExpectPositional(std::initializer_list<const char*> required, std::size_t optional = 0) const;
 
 private:
     std::set<std::string> switches_;

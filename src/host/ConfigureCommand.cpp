@@ -84,24 +84,56 @@ private:
     std::string error_;
 };
 
+// Keeps the reason the clip gave when a frame could not be read, for the message that
+// follows the plug-in's answer.
+class ReadErrors : public FrameSource {
+public:
+    ReadErrors(FrameSource& inner, std::string name) : inner_(inner), name_(std::move(name)) {}
+    int FrameCount() const override { return inner_.FrameCount(); }
+    int Width() const override { return inner_.Width(); }
+    int Height() const override { return inner_.Height(); }
+    double FrameRate() const override { return inner_.FrameRate(); }
+    bool ReadFrame(int index, GWorldPtr world, std::string* error) override {
+        std::string why;
+        if (inner_.ReadFrame(index, world, &why)) return true;
+        last_ = why.empty() ? name_ + ": frame " + std::to_string(index) + " could not be read" : why;
+        if (error) *error = why;
+        return false;
+    }
+    std::vector<int16_t> FrameAudio(int index) override { return inner_.FrameAudio(index); }
+    int AudioSampleRate() const override { return inner_.AudioSampleRate(); }
+    int AudioChannels() const override { return inner_.AudioChannels(); }
+    // "FILE: reason" of the last frame that failed; empty when none did.
+    const std::string& LastError() const { return last_; }
+    const std::string& Name() const { return name_; }
+
+private:
+    FrameSource& inner_;
+    std::string name_, last_;
+};
+
+std::string ScriptName(const ButtonPress& press) { return press.scriptPath.empty() ? "" : press.scriptPath + ": "; }
+
 std::unique_ptr<toolbox::ScriptedEventSource> LoadScript(const ButtonPress& press) {
     toolbox::ScriptError error;
     std::unique_ptr<toolbox::ScriptedEventSource> script =
         press.scriptPath.empty() ? toolbox::ScriptedEventSource::FromText(press.scriptText, press.baseDir, &error)
                                  : toolbox::ScriptedEventSource::FromFile(press.scriptPath, &error);
-    if (!script) throw JobFailure((press.scriptPath.empty() ? "" : press.scriptPath + ": ") + error.Describe());
+    if (!script) throw JobFailure(ScriptName(press) + error.Describe());
     return script;
 }
 
-void ShowFrame(HYPluginEntryProcPtr entry, HostSession& session, int frame) {
+void ShowFrame(HYPluginEntryProcPtr entry, HostSession& session, int frame, const ReadErrors* clip) {
     PassOptions pass;
     pass.start = frame;
     pass.count = 1;
     DiscardSink sink;
     PassResult r = RunRenderPass(entry, session, pass, sink);
-    if (!r.ok())
-        throw JobFailure(std::string("the plug-in answered ") + r.selector + " with " + ResultName(r.result) + " (" +
-                         std::to_string(int(r.result)) + ") at frame " + std::to_string(frame));
+    if (r.ok()) return;
+    std::string what = std::string("the plug-in answered ") + r.selector + " with " + ResultName(r.result) + " (" +
+                       std::to_string(int(r.result)) + ") at frame " + std::to_string(frame);
+    if (clip) what = clip->LastError().empty() ? clip->Name() + ": " + what : clip->LastError() + "; " + what;
+    throw JobFailure(what);
 }
 
 // The file's bytes; empty for anything but a regular file of a resource file's size, so
@@ -137,9 +169,10 @@ namespace {
 
 // The press with the dialog's input from `live` (a person at the display) when given,
 // from the press's script otherwise.
-void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press, toolbox::EventSource* live) {
+void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& press, toolbox::EventSource* live,
+           const ReadErrors* clip = nullptr) {
     std::unique_ptr<toolbox::ScriptedEventSource> script = LoadScript(press);
-    ShowFrame(entry, session, press.frame);
+    ShowFrame(entry, session, press.frame, clip);
     SnapshotAtEnd input(*script, press.snapshotPath);
     HYPluginResult r;
     std::string told;  // the plug-in's last alert, which says why it failed
@@ -150,11 +183,12 @@ void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& 
         r = CallPlugin(entry, session, kPlugCustomButtonClick);
         if (!alerts.Texts().empty()) told = alerts.Texts().back();
     }
+    // A script that stopped is why the dialog ended, whatever the plug-in answered then.
+    if (script->Failed()) throw JobFailure(ScriptName(press) + script->Error().Describe());
     if (r != kPluginOK)
         throw JobFailure(!told.empty() ? told
                                        : std::string("the plug-in answered kPlugCustomButtonClick with ") +
                                              ResultName(r) + " (" + std::to_string(int(r)) + ")");
-    if (script->Failed()) throw JobFailure(script->Error().Describe());
     if (!input.Error().empty()) throw JobFailure(input.Error());
     if (!press.snapshotPath.empty() && !input.Written())
         throw JobFailure(press.snapshotPath + ": no window was open to take a snapshot of");
@@ -182,7 +216,7 @@ int RunConfigure(int argc, char** argv) {
     Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--no-display"},
               {TONEFADE_COMMON_VALUED, "--events", "--snapshot", "--frame"});
     if (args.Has("--help")) return std::fputs(kConfigureUsage, stdout), 0;
-    args.ExpectPositional(1, 1, "INPUT");
+    args.ExpectPositional({"INPUT"});
     const std::string input = args.Positional()[0];
     CommonOptions common = ReadCommonOptions(args);
     ButtonPress press;
@@ -199,12 +233,13 @@ int RunConfigure(int argc, char** argv) {
     if (press.frame >= clip->FrameCount())
         throw UsageError("--frame " + std::to_string(press.frame) + " is past the end of " + input + " (" +
                          std::to_string(clip->FrameCount()) + " frames)");
-    HostSession session(*clip, clip->Width(), clip->Height());
+    ReadErrors reads(*clip, input);
+    HostSession session(reads, clip->Width(), clip->Height());
     HYPluginResult r = CallPlugin(plugin.entry, session, kPlugGetInfo);
     if (r != kPluginOK) throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r));
     const std::string prefsFile = toolbox::PreferencesFolderPath() + "/vardo-Prefs";
     const std::string before = FileBytes(prefsFile);
-    Press(plugin.entry, session, press, LiveInput(args).get());
+    Press(plugin.entry, session, press, LiveInput(args).get(), &reads);
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: the dialog closed; %s\n",
                      FileBytes(prefsFile) != before ? ("settings saved in " + prefsFile).c_str()

@@ -2,6 +2,8 @@
 // Exit status: 0 done, 1 the job failed, 2 wrong usage, 128+signal when interrupted.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "ConfigureCommand.h"
@@ -43,7 +45,7 @@ const char* kDemoUsage =
 int Demo(int argc, char** argv) {
     host::Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--out", "--frames"});
     if (args.Has("--help")) return std::fputs(kDemoUsage, stdout), 0;
-    args.ExpectPositional(0, 0, "");
+    args.ExpectPositional({});
     host::CommonOptions common = host::ReadCommonOptions(args);
     host::DemoOptions options;
     options.outDir = args.Value("--out", options.outDir);
@@ -67,9 +69,27 @@ int Dispatch(const std::string& command, int argc, char** argv) {
     return 2;
 }
 
+// The last resort, for what no command foresaw: one line and a failed job, never an abort.
+int Unforeseen() {
+    std::string what;
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        what = "out of memory";
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "an unknown error";
+    }
+    for (char& c : what)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "tonefade-host: the job failed: %s\n", what.c_str());
+    return 1;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc < 2) return std::fputs(kUsage, stderr), 2;
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") return std::fputs(kUsage, stdout), 0;
@@ -84,4 +104,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tonefade-host: %s\n", e.what());
         return 1;
     }
+} catch (...) {
+    return Unforeseen();
 }

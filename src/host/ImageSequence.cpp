@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "FFmpegUtil.h"
+#include "InputFile.h"
 
 namespace host {
 
@@ -71,12 +72,7 @@ const char* KindName(ImageKind kind) {
 }
 
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!ReadInputFile(path, kMaxImageFileBytes, bytes, error)) return false;
     // FFmpeg's parsers may read a little past the end of their input.
     bytes->resize(bytes->size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     return true;
@@ -236,14 +232,17 @@ std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, doubl
         return nullptr;
     }
     int first = 0;
-    while (first < 5 && !fs::exists(SequenceFileName(pattern, first))) ++first;
+    std::string lookup;
+    while (first < 5 && !InputExists(SequenceFileName(pattern, first), &lookup) && lookup.empty()) ++first;
+    if (!lookup.empty()) return *error = lookup, nullptr;
     if (first == 5) {
         *error = pattern + ": no file matches the pattern (looked for " + SequenceFileName(pattern, 0) + " to " +
                  SequenceFileName(pattern, 4) + ")";
         return nullptr;
     }
     int count = 1;
-    while (count < 1000000000 && fs::exists(SequenceFileName(pattern, first + count))) ++count;
+    while (count < 1000000000 && InputExists(SequenceFileName(pattern, first + count), &lookup)) ++count;
+    if (!lookup.empty()) return *error = lookup, nullptr;
     av::FramePtr frame = DecodeImage(SequenceFileName(pattern, first), error);
     if (!frame) return nullptr;
     if (frame->width > kMaxSide || frame->height > kMaxSide) {

@@ -41,16 +41,39 @@ std::string TypeName(int type) {
     }
 }
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none:
+// no overlong forms, no surrogates, nothing past U+10FFFF.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned c = at(i);
+    std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    unsigned low = 0x80, high = 0xBF;  // the range of the byte after the first
+    if (c < 0xC2 || c > 0xF4) return 0;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+    if (at(i + 1) < low || at(i + 1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return length;
+}
+
+// A JSON string. File names are bytes, not always UTF-8: each byte that is not part of a
+// well-formed UTF-8 sequence becomes U+FFFD, written \ufffd, so the output always parses.
 std::string Json(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
         if (c == '"' || c == '\\') out += '\\', out += char(c);
         else if (c == '\n') out += "\\n";
         else if (c < 0x20) {
             char esc[8];
             std::snprintf(esc, sizeof esc, "\\u%04x", c);
             out += esc;
-        } else out += char(c);
+        } else if (c < 0x80) out += char(c);
+        else if (std::size_t n = Utf8Length(text, i)) out.append(text, i, n), i += n - 1;
+        else out += "\\ufffd";
     }
     return out + "\"";
 }
@@ -102,20 +125,17 @@ std::string DescribeJson(const HYPluginParams& p, const std::string& bundlePath)
 namespace {
 
 std::string DescribeClip(const std::string& path, const FrameSource& clip, bool json) {
-    char text[512];
+    // Built as a string: a path has no length limit.
+    const std::string frames = std::to_string(clip.FrameCount()), width = std::to_string(clip.Width()),
+                      height = std::to_string(clip.Height()), rate = Format("%.6g", clip.FrameRate()),
+                      sampleRate = std::to_string(clip.AudioSampleRate()),
+                      channels = std::to_string(clip.AudioChannels());
     if (json)
-        std::snprintf(text, sizeof text,
-                      ", \"clip\": {\"path\": %s, \"frames\": %d, \"width\": %d, \"height\": %d, "
-                      "\"frameRate\": %.6g, \"sampleRate\": %d, \"channels\": %d}}\n",
-                      Json(path).c_str(), clip.FrameCount(), clip.Width(), clip.Height(), clip.FrameRate(),
-                      clip.AudioSampleRate(), clip.AudioChannels());
-    else
-        std::snprintf(text, sizeof text,
-                      "clip     %s\nframes   %d\nsize     %dx%d\nrate     %.6g frames/s\naudio    %d Hz, %d "
-                      "channels\n",
-                      path.c_str(), clip.FrameCount(), clip.Width(), clip.Height(), clip.FrameRate(),
-                      clip.AudioSampleRate(), clip.AudioChannels());
-    return text;
+        return ", \"clip\": {\"path\": " + Json(path) + ", \"frames\": " + frames + ", \"width\": " + width +
+               ", \"height\": " + height + ", \"frameRate\": " + rate + ", \"sampleRate\": " + sampleRate +
+               ", \"channels\": " + channels + "}}\n";
+    return "clip     " + path + "\nframes   " + frames + "\nsize     " + width + "x" + height + "\nrate     " + rate +
+           " frames/s\naudio    " + sampleRate + " Hz, " + channels + " channels\n";
 }
 
 }  // namespace
@@ -126,7 +146,7 @@ int RunInfo(int argc, char** argv) {
         std::fputs(kInfoUsage, stdout);
         return 0;
     }
-    args.ExpectPositional(0, 1, "");
+    args.ExpectPositional({}, 1);
     CommonOptions common = ReadCommonOptions(args);
     LoadedPlugin plugin = LoadPluginFor(common);
     std::unique_ptr<FrameSource> input;

@@ -19,8 +19,9 @@ std::string DefaultBundlePath() {
 
 bool LoadPluginBundle(const std::string& bundlePath, LoadedPlugin* plugin, std::string* error) {
     namespace fs = std::filesystem;
-    if (!fs::is_directory(bundlePath)) {
-        *error = bundlePath + ": no plug-in bundle there";
+    std::error_code ec;
+    if (!fs::is_directory(bundlePath, ec)) {
+        *error = bundlePath + ": no plug-in bundle there" + (ec ? " (" + ec.message() + ")" : "");
         return false;
     }
     CFBundleRef bundle = toolbox::RegisterBundle(bundlePath, error);

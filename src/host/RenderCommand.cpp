@@ -91,7 +91,7 @@ struct RenderSettings {
 };
 
 RenderSettings ParseRender(const Args& args) {
-    args.ExpectPositional(2, 2, "INPUT and OUTPUT");
+    args.ExpectPositional({"INPUT", "OUTPUT"});
     RenderSettings s;
     s.input = args.Positional()[0];
     s.output = args.Positional()[1];
@@ -222,7 +222,7 @@ int RunRender(int argc, char** argv) {
 int RunThumbnail(int argc, char** argv) {
     Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--frame", "--size"});
     if (args.Has("--help")) return std::fputs(kThumbnailUsage, stdout), 0;
-    args.ExpectPositional(2, 2, "INPUT and OUTPUT.png");
+    args.ExpectPositional({"INPUT", "OUTPUT.png"});
     const std::string input = args.Positional()[0], output = args.Positional()[1];
     CommonOptions common = ReadCommonOptions(args);
     const int frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));

@@ -12,6 +12,7 @@
 #include "AudioReader.h"
 #include "FFmpegUtil.h"
 #include "ImageSequence.h"
+#include "InputFile.h"
 
 namespace host {
 
@@ -239,20 +240,7 @@ std::vector<int16_t> VideoClip::FrameAudio(int index) {
 std::unique_ptr<FrameSource> OpenClip(const std::string& path, const ReaderOptions& options, std::string* error) {
     error->clear();
     if (IsSequencePattern(path)) return OpenImageSequence(path, options.sequenceRate, error);
-    std::error_code ec;
-    std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status)) {
-        *error = path + ": no such file";
-        return nullptr;
-    }
-    if (std::filesystem::is_directory(status)) {
-        *error = path + ": is a folder, not a video file";
-        return nullptr;
-    }
-    if (::access(path.c_str(), R_OK) != 0) {
-        *error = path + ": cannot be read (" + std::strerror(errno) + ")";
-        return nullptr;
-    }
+    if (!CheckInputFile(path, error)) return nullptr;
     return VideoClip::Open(path, options, error);
 }
 

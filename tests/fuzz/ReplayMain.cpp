@@ -2,6 +2,7 @@
 // the kept corpus becomes a regression test.
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,21 +20,29 @@ void Run(const std::filesystem::path& file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     int count = 0;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path place(argv[i]);
-        if (!std::filesystem::is_directory(place)) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(place, ec)) {
             Run(place);
             ++count;
             continue;
         }
-        for (const auto& entry : std::filesystem::directory_iterator(place)) {
-            if (!entry.is_regular_file()) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(place, ec)) {
+            if (!entry.is_regular_file(ec)) continue;
             Run(entry.path());
             ++count;
         }
     }
     std::printf("%d inputs replayed\n", count);
     return count > 0 ? 0 : 1;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed run, never an abort.
+    std::fprintf(stderr, "replay: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "replay: an unknown error\n");
+    return 1;
 }

@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "FFmpegUtil.h"
 #include "quickdraw/QDPng.h"
@@ -56,23 +59,38 @@ std::string Token(std::istream& in) {
 
 }  // namespace
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args) {
+RunResult Run(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
     std::string out = (fs::temp_directory_path() / ("tf-run-out-" + std::to_string(::getpid()))).string();
     std::string err = out + ".err";
     pid_t pid = ::fork();
     if (pid == 0) {
         int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(::open("/dev/null", O_RDONLY), 0);  // never the test's own input
         ::dup2(o, 1);
         ::dup2(e, 2);
+        for (const std::string& v : options.environment) {
+            std::size_t eq = v.find('=');
+            if (eq == std::string::npos) ::unsetenv(v.c_str());
+            else ::setenv(v.substr(0, eq).c_str(), v.c_str() + eq + 1, 1);
+        }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
     RunResult r;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            r.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = Slurp(out);
     r.err = Slurp(err);
@@ -81,7 +99,9 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args) 
     return r;
 }
 
-RunResult Host(const std::vector<std::string>& args) { return Run(HostBinary(), args); }
+RunResult Host(const std::vector<std::string>& args, const RunOptions& options) {
+    return Run(HostBinary(), args, options);
+}
 
 void WritePpm(const std::string& path, const Image& image) {
     std::ofstream out(path, std::ios::binary);

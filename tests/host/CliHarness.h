@@ -15,15 +15,24 @@ namespace hosttest {
 struct RunResult {
     int status = -1;  // exit status, or 128 + signal
     std::string out, err;
+    bool timedOut = false;  // killed for running past RunOptions::timeout
+};
+
+struct RunOptions {
+    // A program that hangs is killed after this long, so that a hang fails the test
+    // instead of stopping the suite.
+    int timeoutSeconds = 120;
+    std::vector<std::string> environment;  // "NAME=value" sets, a plain "NAME" unsets
 };
 
 std::filesystem::path BuildDir();
 std::string HostBinary();
 std::string WritePrefsBinary();
 
-// Runs `program` with `args`; standard output and error are captured.
-RunResult Run(const std::string& program, const std::vector<std::string>& args);
-RunResult Host(const std::vector<std::string>& args);
+// Runs `program` with `args`; standard output and error are captured, standard input is
+// /dev/null.
+RunResult Run(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
+RunResult Host(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // An image as 32-bit A,R,G,B pixels, rows without padding.
 struct Image {

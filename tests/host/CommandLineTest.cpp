@@ -1,6 +1,10 @@
 // The host's argument parsing and its progress line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
+#include "CliHarness.h"
 #include "CommandLine.h"
 #include "Progress.h"
 
@@ -66,6 +70,75 @@ TEST(CommandLine, OptionsValuesSwitchesAndPositionals) {
     EXPECT_THROW(host::Args(3, const_cast<char**>(unknown), 2, {"--quiet"}, {}), UsageError);
     const char* dangling[] = {"tonefade-host", "render", "--start"};
     EXPECT_THROW(host::Args(3, const_cast<char**>(dangling), 2, {}, {"--start"}), UsageError);
+}
+
+TEST(CommandLine, MistakesNameWhatIsMissing) {
+    struct Case {
+        std::vector<const char*> argv;  // after the command
+        const char* message;
+    } const cases[] = {
+        {{"--fade-in", "--prefs-dir", "p1"}, "--fade-in needs a value"},
+        {{"--fade-in", "--quiet"}, "--fade-in needs a value"},
+        {{"--fade-in", "--prefs-dir=p1"}, "--fade-in needs a value"},
+        {{"in.mp4", "--fade-in"}, "--fade-in needs a value"},
+        {{}, "missing INPUT and OUTPUT"},
+        {{"in.mp4"}, "missing OUTPUT"},
+        {{"in.mp4", "out.mkv", "more.mkv"}, "unexpected argument more.mkv"},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv{const_cast<char*>("tonefade-host"), const_cast<char*>("render")};
+        for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
+        try {
+            host::Args args(int(argv.size()), argv.data(), 2, {"--quiet"}, {"--fade-in", "--prefs-dir"});
+            args.ExpectPositional({"INPUT", "OUTPUT"});
+            ADD_FAILURE() << "accepted; expected: " << c.message;
+        } catch (const UsageError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+    // A value that only looks like an option is a value.
+    const char* negative[] = {"tonefade-host", "render", "--fade-in", "-1", "--prefs-dir", "--odd"};
+    host::Args args(6, const_cast<char**>(negative), 2, {"--quiet"}, {"--fade-in", "--prefs-dir"});
+    EXPECT_EQ(args.Value("--fade-in"), "-1");
+    EXPECT_EQ(args.Value("--prefs-dir"), "--odd");
+}
+
+// info --json on clips whose names are not UTF-8: the output parses, each stray byte
+// becomes U+FFFD, and well-formed characters stay as they are.
+class InfoJsonNames : public hosttest::HostCliTest {};
+
+TEST_F(InfoJsonNames, ParseWhateverBytesTheNamesHold) {
+    if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not installed";
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        std::string bytes, decoded;
+    } const cases[] = {
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC"},
+        {"latin1 \xE9t\xE9", "latin1 " + fffd + "t" + fffd},
+        {"stray \x80 \xBF \xFF \xFE", "stray " + fffd + " " + fffd + " " + fffd + " " + fffd},
+        {"overlong \xC0\xAF \xE0\x80\xAF", "overlong " + fffd + fffd + " " + fffd + fffd + fffd},
+        {"surrogate \xED\xA0\x80", "surrogate " + fffd + fffd + fffd},
+        {"beyond \xF4\x90\x80\x80", "beyond " + fffd + fffd + fffd + fffd},
+        {"cut \xE2\x82", "cut " + fffd + fffd},
+        {"quote \" backslash \\ tab \t", "quote \" backslash \\ tab \t"},
+        {std::string(200, 'd') + "/" + std::string(200, 'e') + "/\xFF", std::string(200, 'd') + "/" +
+                                                                        std::string(200, 'e') + "/" + fffd},
+    };
+    const std::string parse =
+        "import json, sys\n"
+        "clip = json.load(open(sys.argv[1], encoding='utf-8'))['clip']['path']\n"
+        "sys.stdout.buffer.write(clip.encode('utf-8'))\n";
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(dir / c.bytes);
+        hosttest::WritePpm(Path(c.bytes + "/0000.ppm"), hosttest::Pattern(8, 8, 1));
+        const std::string input = Path(c.bytes + "/%04d.ppm");
+        hosttest::RunResult info = hosttest::Host({"info", input, "--json", "--prefs-dir", Path("out")});
+        ASSERT_EQ(info.status, 0) << info.err;
+        std::ofstream(Path("info.json"), std::ios::binary | std::ios::trunc) << info.out;
+        hosttest::RunResult read = hosttest::Run("/usr/bin/env", {"python3", "-c", parse, Path("info.json")});
+        EXPECT_EQ(read.status, 0) << "not JSON: " << info.out << read.err;
+        EXPECT_EQ(read.out, Path(c.decoded + "/%04d.ppm")) << c.decoded;
+    }
 }
 
 TEST(ProgressBar, ShowsDoneOfTotalRateAndTimeLeft) {

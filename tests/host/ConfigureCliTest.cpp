@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <stdlib.h>
+
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -61,13 +64,62 @@ TEST_F(ConfigureCliTest, WithoutAScriptTheSnapshotShowsTheOpenDialogAndNothingIs
     EXPECT_EQ(PrefsBytes(), before);
 }
 
-TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobAndNamesItsLine) {
+TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobInOneLineNamingFileAndLine) {
     fs::create_directories(prefs);
     WriteSequence("ppm", 2, 96, 64);
-    RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events",
-                        Script("slider Sldr 1 20\nslider Sldr 2 50\n")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("event script line 2"), std::string::npos) << r.err;
+    struct Case {
+        const char* script;
+        const char* message;
+    } const cases[] = {
+        {"slider Sldr 1 20\nslider Sldr 2 50\n", "drive.txt: event script line 2: 'Sldr' 2 is not a visible"},
+        {"slider Sldr 1 20\nslider Sldr 1 99999\n", "drive.txt: event script line 2: value 99999 is outside"},
+        {"slider Sldr 1 20\n\npopup Medi 1 Bogus\n", "drive.txt: event script line 3: the pop-up has no item"},
+        {"bogus 1 2\n", "drive.txt: event script line 1: "},
+    };
+    for (const Case& c : cases) {
+        RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events", Script(c.script)});
+        EXPECT_EQ(r.status, 1) << c.script;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+    }
+}
+
+// A display named that no server answers: one line says why, and the dialog closes at
+// once as without a display, instead of waiting for ever in a window nobody sees.
+TEST_F(ConfigureCliTest, ADisplayThatCannotBeOpenedIsSaidInOneLineAndTheDialogRunsWithout) {
+    fs::create_directories(prefs);
+    WriteSequence("ppm", 2, 96, 64);
+    // A runtime folder with a short name: Wayland's socket path must fit 108 bytes.
+    char runtimeDir[] = "/tmp/tf-rt-XXXXXX";
+    ASSERT_NE(::mkdtemp(runtimeDir), nullptr);
+    const std::string runtime = std::string("XDG_RUNTIME_DIR=") + runtimeDir;
+    // SDL's video start-up loads libdbus, which keeps a buffer for the life of the process;
+    // the sanitizer build would count it as a leak of ours.
+    std::ofstream(Path("lsan.supp")) << "leak:libdbus-1.so\n";
+    const std::string suppressions = "LSAN_OPTIONS=print_suppressions=0:suppressions=" + Path("lsan.supp");
+    struct Case {
+        std::vector<std::string> environment;
+        const char* message;
+    } const cases[] = {
+        {{"DISPLAY=:99999", "WAYLAND_DISPLAY"}, "cannot open the display :99999 ("},
+        {{"DISPLAY=no-such-host.invalid:0", "WAYLAND_DISPLAY"}, "cannot open the display no-such-host.invalid:0 ("},
+        {{"DISPLAY", "WAYLAND_DISPLAY=tonefade-no-compositor", runtime}, "cannot open the display tonefade-no-compositor ("},
+    };
+    for (const Case& c : cases) {
+        RunOptions options;
+        options.timeoutSeconds = 20;
+        options.environment = c.environment;
+        options.environment.insert(options.environment.end(), {"SDL_VIDEODRIVER", suppressions});
+        RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs}, options);
+        ASSERT_FALSE(r.timedOut) << c.message << ": the dialog waited in a window nobody sees";
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find(std::string("tonefade-host: ") + c.message), 0u) << r.err;
+        EXPECT_NE(r.err.find("; the dialog runs without a window\ntonefade-host: the dialog closed; settings unchanged\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    }
+    fs::remove(runtimeDir);
 }
 
 // Lines of `text` that mention `what`.

@@ -9,6 +9,7 @@
 // Output is one NAME=VALUE a line, for a shell to read.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -97,7 +98,7 @@ int Layout(pluginDataRec& config, int amount) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const std::string verb = argc > 1 ? argv[1] : "";
     if (!((verb == "layout" && argc == 4) || (verb == "prefs" && argc == 3)))
         return Fail("usage: tonefade-live-probe layout PREFS_DIR AMOUNT | prefs PREFS_DIR");
@@ -110,4 +111,11 @@ int main(int argc, char** argv) {
     std::printf("AMOUNT=%d\nMEDIA=%d\nRECT_LEFT=%.6f\nRECT_TOP=%.6f\nRECT_RIGHT=%.6f\nRECT_BOTTOM=%.6f\n",
                 config.sliders[0], config.mediaType, r.left, r.top, r.right, r.bottom);
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed run, never an abort.
+    std::fprintf(stderr, "tonefade-live-probe: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "tonefade-live-probe: an unknown error\n");
+    return 1;
 }

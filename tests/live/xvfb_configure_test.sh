@@ -6,8 +6,8 @@
 # show the rectangle ending at the mouse), OK is clicked, and the saved settings must hold
 # the new amount and rectangle. A second run opens About (the window becomes About, and
 # closing it brings the dialog back), then cancels with Escape; a third closes the window
-# as a window manager does; neither may save anything. --no-display, and no display at
-# all, must not open a window.
+# as a window manager does; neither may save anything. --no-display, no display at all,
+# and a display no server answers must not open a window.
 #
 # usage: xvfb_configure_test.sh BUILD_DIR [SHOT_DIR]
 #   SHOT_DIR keeps the screenshots (live-dialog.png, live-drag.png).
@@ -233,6 +233,11 @@ grep -q "settings unchanged" "$work/host4.err" || fail "configure --no-display d
 DISPLAY= timeout 60 "$host" configure "$work/clip.mp4" --prefs-dir "$work/prefs" 2>"$work/host5.err" ||
   fail "configure without a display failed"
 grep -q "settings unchanged" "$work/host5.err" || fail "configure without a display did not close the dialog at once"
+# A display that no server answers is said in one line, and the dialog closes at once.
+DISPLAY=:99999 timeout 60 "$host" configure "$work/clip.mp4" --prefs-dir "$work/prefs" 2>"$work/host6.err" ||
+  fail "configure on a display without a server failed or hung"
+grep -q "cannot open the display :99999" "$work/host6.err" || fail "configure did not say the display cannot be opened"
+grep -q "settings unchanged" "$work/host6.err" || fail "configure on a display without a server did not close the dialog"
 
 echo "PASS: slider to 75 and corner dragged, OK saved them; About came and went; Escape, closing the window" \
   "and --no-display saved nothing"

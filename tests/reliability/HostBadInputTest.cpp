@@ -159,6 +159,134 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostBadInputFiles, ::testing::ValuesIn(kInputs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
+// Paths that are not regular files, or that the system cannot look up. Each is refused at
+// once with one line: a named pipe must not hang the job, a device must not be read for
+// ever, and a name too long or a loop of links must not end the process with an exception.
+
+struct PathCase {
+    const char* name;
+    std::vector<std::string> args;  // "@" is the test's folder, "LONG" a 300-character name
+    const char* message;
+};
+
+constexpr int kHangSeconds = 20;  // far more than any refusal takes; a hang is killed then
+
+class HostOddPaths : public HostBadInput, public ::testing::WithParamInterface<PathCase> {
+protected:
+    void SetUp() override {
+        HostBadInput::SetUp();
+        WriteFrames("in", 3, 64, 48, false);
+        // Sequences with a named pipe, or a link to /dev/zero, first or in the middle.
+        for (const char* folder : {"pipefirst", "pipemiddle", "devfirst"}) {
+            fs::create_directories(dir / folder);
+            for (int i = 0; i < 3; ++i) fs::copy_file(Path("in/000" + std::to_string(i) + ".ppm"),
+                                                      Path(std::string(folder) + "/000" + std::to_string(i) + ".ppm"));
+        }
+        for (const char* pipe : {"pipe.mp4", "script.fifo", "pipefirst/0000.ppm", "pipemiddle/0001.ppm"}) {
+            fs::remove(dir / pipe);
+            ASSERT_EQ(::mkfifo(Path(pipe).c_str(), 0644), 0) << pipe << ": " << std::strerror(errno);
+        }
+        fs::remove(dir / "devfirst/0000.ppm");
+        for (const char* link : {"zero.mp4", "zero.txt", "devfirst/0000.ppm"}) fs::create_symlink("/dev/zero", dir / link);
+        fs::create_symlink("loop", dir / "loop");
+        // A frame bigger than any frame file may be: sparse, it takes no room.
+        fs::create_directories(dir / "huge");
+        std::ofstream(Path("huge/0000.ppm")) << "P6\n64 48\n255\n";
+        fs::resize_file(dir / "huge/0000.ppm", (std::uintmax_t(3) << 29) + 1);
+    }
+};
+
+TEST_P(HostOddPaths, RefusedAtOnceWithOneLine) {
+    const PathCase& c = GetParam();
+    const std::string longName(300, 'a');
+    std::vector<std::string> raw;
+    for (std::string a : c.args) {
+        for (std::size_t at; (at = a.find("LONG")) != std::string::npos;) a.replace(at, 4, longName);
+        raw.push_back(a);
+    }
+    hosttest::RunOptions options;
+    options.timeoutSeconds = kHangSeconds;
+    RunResult r = Host(Args(raw), options);
+    ASSERT_FALSE(r.timedOut) << "hung for " << kHangSeconds << " s: " << r.err;
+    ExpectCleanFailure(r, 1, c.message, dir / "out");
+}
+
+const PathCase kPaths[] = {
+    {"PipeToRender", {"render", "@/pipe.mp4", "@/out/x.mkv"}, "pipe.mp4: is a named pipe, not a regular file"},
+    {"PipeToInfo", {"info", "@/pipe.mp4"}, "pipe.mp4: is a named pipe"},
+    {"PipeToConfigure", {"configure", "@/pipe.mp4", "--no-display"}, "pipe.mp4: is a named pipe"},
+    {"PipeToThumbnail", {"thumbnail", "@/pipe.mp4", "@/out/t.png"}, "pipe.mp4: is a named pipe"},
+    {"PipeAsFirstFrame", {"render", "@/pipefirst/%04d.ppm", "@/out/x.mkv"}, "pipefirst/0000.ppm: is a named pipe"},
+    {"PipeAsMiddleFrame", {"render", "@/pipemiddle/%04d.ppm", "@/out/%04d.ppm"}, "pipemiddle/0001.ppm: is a named pipe"},
+    {"PipeAsFrameOfConfigure", {"configure", "@/pipemiddle/%04d.ppm", "--frame", "1", "--no-display"},
+     "pipemiddle/0001.ppm: is a named pipe"},
+    {"DevZeroAsClip", {"info", "@/zero.mp4"}, "zero.mp4: is a device, not a regular file"},
+    {"DevZeroAsFrame", {"render", "@/devfirst/%04d.ppm", "@/out/x.mkv"}, "devfirst/0000.ppm: is a device"},
+    {"StandardInput", {"info", "/dev/stdin"}, "/dev/stdin: is a device"},
+    {"HugeFrame", {"render", "@/huge/%04d.ppm", "@/out/x.mkv"}, "huge/0000.ppm: 1610612737 bytes, more than"},
+    {"LongClipName", {"render", "@/LONG.mp4", "@/out/x.mkv"}, "cannot be looked up (file name too long)"},
+    {"LongPattern", {"render", "@/in/LONG%04d.ppm", "@/out/x.mkv"}, "0000.ppm: cannot be looked up (file name too long)"},
+    {"LongPatternToInfo", {"info", "@/in/LONG%04d.ppm"}, "cannot be looked up (file name too long)"},
+    {"LoopClip", {"info", "@/loop/x.mp4"}, "loop/x.mp4: cannot be looked up (too many levels of symbolic links)"},
+    {"LoopPattern", {"render", "@/loop/%04d.ppm", "@/out/x.mkv"}, "loop/0000.ppm: cannot be looked up (too many"},
+    {"LoopPatternToConfigure", {"configure", "@/loop/%04d.ppm", "--no-display"}, "too many levels of symbolic links"},
+    {"LongPluginName", {"info", "--plugin", "@/LONG.bundle"}, "no plug-in bundle there (file name too long)"},
+    {"LoopPlugin", {"render", "@/in/%04d.ppm", "@/out/x.mkv", "--plugin", "@/loop/Tonefade.bundle"},
+     "no plug-in bundle there (too many levels of symbolic links)"},
+    {"PipeAsScript", {"configure", "@/in/%04d.ppm", "--events", "@/script.fifo"},
+     "script.fifo: event script: is a named pipe, not a regular file"},
+    {"FolderAsScript", {"configure", "@/in/%04d.ppm", "--events", "@/in"}, "event script: is a folder, not a file"},
+    {"DevZeroAsScript", {"configure", "@/in/%04d.ppm", "--events", "@/zero.txt"}, "event script: is a device"},
+    {"LongScriptName", {"configure", "@/in/%04d.ppm", "--events", "@/LONG.txt"}, "(file name too long)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostOddPaths, ::testing::ValuesIn(kPaths),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every program of the project, given a path it cannot use: one line and status 1, never
+// an exception that ends it (status 134).
+struct ProgramCase {
+    const char* name;
+    const char* program;
+    std::vector<std::string> args;  // "@" is the test's folder, "LONG" a 300-character name
+    const char* message;
+};
+
+class ProgramOddPaths : public HostBadInput, public ::testing::WithParamInterface<ProgramCase> {};
+
+TEST_P(ProgramOddPaths, OneLineAndStatusOne) {
+    const ProgramCase& c = GetParam();
+    WriteFile(dir / "list.r.txt", "resource 'STR#' 128 \"Names\" max 31\n    \"one\"\nend\n");
+    fs::create_symlink("loop", dir / "loop");
+    std::vector<std::string> args;
+    for (std::string a : c.args) {
+        for (std::size_t at; (at = a.find("LONG")) != std::string::npos;) a.replace(at, 4, std::string(300, 'a'));
+        for (std::size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, dir.string());
+        for (std::size_t at; (at = a.find("BUNDLE")) != std::string::npos;)
+            a.replace(at, 6, (hosttest::BuildDir() / "Tonefade.bundle").string());
+        args.push_back(a);
+    }
+    hosttest::RunOptions options;
+    options.timeoutSeconds = kHangSeconds;
+    RunResult r = hosttest::Run((hosttest::BuildDir() / "bin" / c.program).string(), args, options);
+    ASSERT_FALSE(r.timedOut) << "hung: " << r.err;
+    ExpectCleanFailure(r, 1, c.message, dir / "out");
+}
+
+const ProgramCase kPrograms[] = {
+    {"RezLongOutput", "tonefade-rez", {"@/list.r.txt", "@/LONG.rsrc"}, "cannot name"},
+    {"RezLoopOutput", "tonefade-rez", {"@/list.r.txt", "@/loop/x.rsrc"}, "cannot name"},
+    {"WritePrefsLongFolder", "tonefade-write-prefs", {"@/LONG"}, "cannot write the preferences"},
+    {"WritePrefsLoop", "tonefade-write-prefs", {"@/loop/prefs"}, "cannot write the preferences"},
+    {"DialogPictureLongFolder", "tonefade-dialog-picture", {"BUNDLE", "@/LONG/x.png"}, "file name too long"},
+    {"DialogPictureLoop", "tonefade-dialog-picture", {"BUNDLE", "@/loop/x.png"}, "too many levels of symbolic links"},
+    {"DialogPictureLongBundle", "tonefade-dialog-picture", {"@/LONG.bundle", "@/out/x.png"}, "no bundle folder"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProgramOddPaths, ::testing::ValuesIn(kPrograms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------
 // A video the host wrote itself, cut short. Either the job fails with one line and
 // leaves nothing, or every frame of the whole clip is still there and is rendered: what
 // must never happen is a shorter clip reported as done.

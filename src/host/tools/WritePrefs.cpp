@@ -2,6 +2,7 @@
 // plug-in's own preferences code, so renders can start from known settings.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -34,7 +35,7 @@ bool ParseAmount(const std::string& text, SInt16* amount) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc < 2 || std::string(argv[1]) == "--help") {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
@@ -60,4 +61,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed job, never an abort.
+    std::fprintf(stderr, "tonefade-write-prefs: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "tonefade-write-prefs: an unknown error\n");
+    return 1;
 }

@@ -3,6 +3,7 @@
 // Manager. Every text is checked against its field's limit here, at build time.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -167,7 +168,7 @@ bool WriteResourceFile(const std::string& output, const std::vector<StringListSo
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc != 3) {
         std::fprintf(stderr, "usage: tonefade-rez SOURCE OUTPUT\n"
                              "Compiles the string lists of SOURCE into the resource file OUTPUT.\n");
@@ -186,8 +187,16 @@ int main(int argc, char** argv) {
     }
     if (!WriteResourceFile(argv[2], lists, &error)) {
         std::fprintf(stderr, "tonefade-rez: %s\n", error.c_str());
-        std::filesystem::remove(argv[2]);
+        std::error_code ignored;
+        std::filesystem::remove(argv[2], ignored);
         return 1;
     }
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed step, never an abort.
+    std::fprintf(stderr, "tonefade-rez: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "tonefade-rez: an unknown error\n");
+    return 1;
 }

@@ -3,11 +3,16 @@
 // then, so a slider or pop-up is driven where a person would see it.
 #include "events/EventScript.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "alerts/AlertWindow.h"
@@ -201,6 +206,36 @@ std::string CodeText(OSType code) {
 
 bool Usable(ControlRef c) { return IsControlVisible(c) && IsControlEnabled(c); }
 
+// A script is a regular file: opened without blocking and checked once open, so that a
+// named pipe or a device in its place is refused at once instead of hanging or never ending.
+// Reads one byte past the limit, so that FromText can say the script is too long.
+bool ReadScriptFile(const std::string& path, std::string* text, std::string* why) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return *why = std::string("cannot be read (") + std::strerror(errno) + ")", false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!regular) {
+        ::close(fd);
+        *why = S_ISDIR(st.st_mode)                            ? "is a folder, not a file"
+               : S_ISFIFO(st.st_mode)                         ? "is a named pipe, not a regular file"
+               : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "is a device, not a regular file"
+                                                              : "is not a regular file";
+        return false;
+    }
+    text->assign(kScriptMaxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text->size()) {
+        const ssize_t n = ::read(fd, text->data() + got, text->size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) *why = std::string("cannot be read (") + std::strerror(errno) + ")";
+        if (n <= 0) break;
+        got += std::size_t(n);
+    }
+    ::close(fd);
+    text->resize(got);
+    return why->empty();
+}
+
 }  // namespace
 
 std::string ScriptError::Describe() const {
@@ -253,14 +288,11 @@ std::unique_ptr<ScriptedEventSource> ScriptedEventSource::FromText(std::string_v
 }
 
 std::unique_ptr<ScriptedEventSource> ScriptedEventSource::FromFile(const std::string& path, ScriptError* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = ScriptError{0, "cannot read " + path};
+    std::string text, why;
+    if (!ReadScriptFile(path, &text, &why)) {
+        if (error) *error = ScriptError{0, why};
         return nullptr;
     }
-    std::string text(kScriptMaxBytes + 1, '\0');
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(in.gcount()));
     std::size_t slash = path.find_last_of('/');
     return FromText(text, slash == std::string::npos ? "." : path.substr(0, slash), error);
 }
@@ -282,7 +314,6 @@ void ScriptedEventSource::Fail(int line, const std::string& message) {
     failed_ = true;
     error_ = ScriptError{line, message};
     queue_.clear();
-    std::fprintf(stderr, "%s\n", error_.Describe().c_str());
 }
 
 bool ScriptedEventSource::ToGlobal(int line, Point local, Point* global) {

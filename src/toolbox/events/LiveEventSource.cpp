@@ -38,6 +38,25 @@ bool EnvironmentNames(const char* variable) {
     return value != nullptr && *value != '\0';
 }
 
+bool IsUnseenDriver(const char* driver) {
+    return driver != nullptr && (std::string(driver) == "dummy" || std::string(driver) == "offscreen");
+}
+
+// Left to itself SDL tries every driver it has, and when the display named cannot be
+// reached it ends on its unseen "offscreen" one, where the dialog would wait for ever for
+// a person who cannot see it. So only the drivers of the displays named are tried.
+std::string DriversOfTheDisplay() {
+    std::string drivers = EnvironmentNames("WAYLAND_DISPLAY") ? "wayland" : "";
+    if (EnvironmentNames("DISPLAY")) drivers += drivers.empty() ? "x11" : ",x11";
+    return drivers;
+}
+
+// The display as the environment names it, for messages.
+std::string DisplayName() {
+    const char* name = EnvironmentNames("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : std::getenv("DISPLAY");
+    return name ? name : "";
+}
+
 SInt16 Clamp16(long v) { return SInt16(std::clamp(v, -32768L, 32767L)); }
 
 UInt32 MacModifiers(Uint16 mod) {
@@ -194,8 +213,16 @@ bool LiveEventSource::Impl::Start(std::string* whyNot) {
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    const bool driverChosen = EnvironmentNames("SDL_VIDEODRIVER");
+    if (!driverChosen) SDL_SetHint(SDL_HINT_VIDEODRIVER, DriversOfTheDisplay().c_str());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (whyNot) *whyNot = std::string("cannot open the display: ") + SDL_GetError();
+        if (whyNot) *whyNot = "cannot open the display " + DisplayName() + " (" + SDL_GetError() + ")";
+        return false;
+    }
+    // Belt and braces: a display nobody sees is no display, unless asked for by name.
+    if (!driverChosen && IsUnseenDriver(SDL_GetCurrentVideoDriver())) {
+        if (whyNot) *whyNot = "cannot open the display " + DisplayName() + " (only an unseen video driver answered)";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
     window = SDL_CreateWindow("Tonefade", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320, 200, SDL_WINDOW_HIDDEN);
@@ -498,9 +525,7 @@ Point LiveEventSource::Impl::ToGlobal(int x, int y) const {
 // SDL's dummy and offscreen drivers draw where nobody sees and take no input: a person
 // cannot use them, but tests and benchmarks can.
 bool LiveEventSource::DisplayAvailable() {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    const bool unseen = driver && (std::string(driver) == "dummy" || std::string(driver) == "offscreen");
-    if (unseen) return false;
+    if (IsUnseenDriver(std::getenv("SDL_VIDEODRIVER"))) return false;
     return EnvironmentNames("DISPLAY") || EnvironmentNames("WAYLAND_DISPLAY") || EnvironmentNames("SDL_VIDEODRIVER");
 }
 

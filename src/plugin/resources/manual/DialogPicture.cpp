@@ -14,12 +14,13 @@
 #include "files/Folders.h"
 #include "glue/PlugInMain.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc != 3) {
         std::fprintf(stderr, "usage: tonefade-dialog-picture BUNDLE OUT.png\n");
         return 2;
     }
-    const std::filesystem::path out = std::filesystem::absolute(argv[2]);
+    std::error_code ec;
+    const std::filesystem::path out = std::filesystem::absolute(argv[2], ec);
     const std::filesystem::path prefs = out.parent_path() / "dialog-picture-prefs";
     std::string error;
     if (toolbox::RegisterBundle(argv[1], &error) == nullptr) {
@@ -27,8 +28,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     // A folder of its own: the picture starts from the defaults, the user's settings stay untouched.
-    std::filesystem::remove_all(prefs);
-    std::filesystem::create_directories(prefs);
+    if (!ec) std::filesystem::remove_all(prefs, ec);
+    if (!ec) std::filesystem::create_directories(prefs, ec);
+    if (ec) {
+        std::fprintf(stderr, "tonefade-dialog-picture: %s: %s\n", prefs.c_str(), ec.message().c_str());
+        return 1;
+    }
     toolbox::SetPreferencesFolder(prefs.string());
     host::DemoClip clip(1280, 720, 90);
     host::HostSession session(clip, clip.Width(), clip.Height());
@@ -43,6 +48,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tonefade-dialog-picture: %s\n", e.what());
         return 1;
     }
-    std::filesystem::remove_all(prefs);
+    std::filesystem::remove_all(prefs, ec);
     return 0;
+} catch (const std::exception& e) {
+    // The last resort: one line and a failed step, never an abort.
+    std::fprintf(stderr, "tonefade-dialog-picture: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fprintf(stderr, "tonefade-dialog-picture: an unknown error\n");
+    return 1;
 }
