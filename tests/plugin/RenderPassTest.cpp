@@ -227,6 +227,35 @@ TEST_F(RenderPassTest, SegmentsJoinIntoTheFullRender) {
     EXPECT_EQ(first.frames, full.frames);
 }
 
+// What the pass hands DoEffect, seen through the linker's wrapper around it.
+struct DoEffectCall {
+    SInt32 frame, fadeIn, fadeOut, totalFrames;
+    double s1, s2, s3;
+    bool operator==(const DoEffectCall&) const = default;
+    friend std::ostream& operator<<(std::ostream& os, const DoEffectCall& c) {
+        return os << "{frame " << c.frame << ", fades " << c.fadeIn << "/" << c.fadeOut << ", of " << c.totalFrames
+                  << ", sliders " << c.s1 << " " << c.s2 << " " << c.s3 << "}";
+    }
+};
+std::vector<DoEffectCall> gDoEffectCalls;
+
+TEST_F(RenderPassTest, DoEffectGetsTheFrameTheClampedFadesTheClipLengthAndTheSliders) {
+    Configure(30, relRect{0, 1, 0, 1});
+    host::PassOptions options;
+    options.start = 17;
+    options.fadeIn = -2;
+    options.fadeOut = 15;
+    options.sliders[0] = 0.25f, options.sliders[1] = 0.5f, options.sliders[2] = 0.75f;
+    CollectingSink sink;
+    gDoEffectCalls.clear();
+    ASSERT_TRUE(Render(options, sink).ok());
+    // Fade-out 15 of a 20-frame clip with a fade-in set: limited to 10.
+    const std::vector<DoEffectCall> want = {{17, 0, 10, 20, 0.25, 0.5, 0.75},
+                                            {18, 0, 10, 20, 0.25, 0.5, 0.75},
+                                            {19, 0, 10, 20, 0.25, 0.5, 0.75}};
+    EXPECT_EQ(gDoEffectCalls, want);
+}
+
 // Lengths as the host gives them, in both orders: each fade is clamped as if both were
 // set, then a negative one means no fade.
 TEST_F(RenderPassTest, ANegativeFadeLengthStillHalvesTheOther) {
@@ -254,3 +283,15 @@ TEST_F(RenderPassTest, ANegativeFadeLengthStillHalvesTheOther) {
 }
 
 }  // namespace
+
+extern "C" {
+void __real_DoEffect(pluginDataPtr, HYPluginParams*, GWorldPtr, GWorldPtr, SInt32, SInt32, SInt32, SInt32, double,
+                     double, double, SInt16*);
+void __wrap_DoEffect(pluginDataPtr myConfig, HYPluginParams* params, GWorldPtr theSource, GWorldPtr theTarget,
+                     SInt32 currentFrameIndex, SInt32 fadeInFrames, SInt32 fadeOutFrames, SInt32 totalFrames,
+                     double s1, double s2, double s3, SInt16* opacity) {
+    gDoEffectCalls.push_back({currentFrameIndex, fadeInFrames, fadeOutFrames, totalFrames, s1, s2, s3});
+    __real_DoEffect(myConfig, params, theSource, theTarget, currentFrameIndex, fadeInFrames, fadeOutFrames,
+                    totalFrames, s1, s2, s3, opacity);
+}
+}

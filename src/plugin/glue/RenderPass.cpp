@@ -202,6 +202,6 @@ void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginPa
     toolbox::SaveGWorld saved;
     SetGWorld(targetFrame, nullptr);
     DoEffect(data->configData, params, sourceFrame, targetFrame, params->renderFrame, data->fadeInFrames,
-             data->fadeOutFrames, data->frameCount, data->sliderValues[0], data->sliderValues[1],
+             data->fadeOutFrames, params->frameCount, data->sliderValues[0], data->sliderValues[1],
              data->sliderValues[2], nullptr);
 }

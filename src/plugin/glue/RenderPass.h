@@ -5,7 +5,7 @@
 #include "effect/PluginDefines.h"
 
 struct EffectData {
-    SInt32 frameCount;         // left as allocated; the clip length is the block's frameCount
+    SInt32 frameCount;         // left as allocated; the clip length is the parameter block's
     SInt32 effectSourceCount;
     Float32 sliderValues[3];   // the host's sliders, carried to DoEffect but unused
     SInt32 fadeInFrames;
