@@ -137,21 +137,28 @@ TEST(Picture, OneRecordingAtATimeAndEveryWayOutGivesThePortBack) {
     EXPECT_EQ(w.Letters(), "..|g.");
     EXPECT_EQ(toolbox::LivePtrCount(), blocks);
 
-    // A world disposed of while it records leaves a white picture and nothing dangling.
-    GWorldPtr gone = nullptr;
-    Rect small{0, 0, 2, 2};
-    ASSERT_EQ(NewGWorld(&gone, 32, &small, nullptr, nullptr, 0), noErr);
-    SetGWorld(gone, nullptr);
+    // A port disposed of while it records leaves a white picture and nothing dangling.
+    UInt8 pixels[16] = {};
     const OpenCPicParams corner = Params(Rect{0, 0, 1, 1});
-    pic = OpenCPicture(&corner);
-    Dot(0, 0, kRed);
-    DisposeGWorld(gone);
-    ClosePicture();
-    SetGWorld(w.gw, nullptr);
-    const Rect all{10, 20, 12, 22};
-    DrawPicture(pic, &all);
-    EXPECT_EQ(w.Letters(), "ww|ww");
-    KillPicture(pic);
+    const Rect all{10, 20, 12, 22}, small{0, 0, 2, 2};
+    for (bool isWorld : {true, false}) {
+        GWorldPtr gone = nullptr;
+        if (isWorld)
+            ASSERT_EQ(NewGWorld(&gone, 32, &small, nullptr, nullptr, 0), noErr);
+        else
+            gone = toolbox::NewPortForPixels(small, 8, reinterpret_cast<Ptr>(pixels));
+        SetGWorld(gone, nullptr);
+        pic = OpenCPicture(&corner);
+        ASSERT_NE(pic, nullptr);
+        Dot(0, 0, kRed);
+        isWorld ? DisposeGWorld(gone) : toolbox::DisposePort(gone);
+        EXPECT_FALSE(IsValidPort(gone));
+        ClosePicture();
+        SetGWorld(w.gw, nullptr);
+        DrawPicture(pic, &all);
+        EXPECT_EQ(w.Letters(), "ww|ww") << (isWorld ? "world" : "port");
+        KillPicture(pic);
+    }
     EXPECT_EQ(toolbox::LivePtrCount(), blocks);
 }
 
