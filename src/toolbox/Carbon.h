@@ -14,6 +14,7 @@
 #include "resources/Resources.h"
 #include "resources/StringLists.h"
 #include "quickdraw/QDText.h"
+#include "quickdraw/QDPictures.h"
 #include "events/CarbonEvents.h"
 #include "events/EventSource.h"
 #include "windows/MacWindows.h"

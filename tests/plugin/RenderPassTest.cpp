@@ -1,5 +1,6 @@
 // The render pass: fades, opacity schedule, proxy quality and audio, failure results,
 // and whole clips compared with the reference effect and the host's blend.
+#include <climits>
 #include <cstring>
 
 #include "Carbon.h"
@@ -49,7 +50,9 @@ TEST(FadeArithmetic, ClampingAndOpacitySchedule) {
     struct Clamp {
         SInt32 frames, in, out, wantIn, wantOut;
     } clamps[] = {{100, 80, 80, 50, 50}, {100, 150, 0, 100, 0}, {100, 0, 150, 0, 100}, {101, 80, 30, 50, 30},
-                  {100, -5, 10, 0, 10},  {100, -5, -5, 0, 0},   {0, 10, 0, 0, 0},      {-3, 10, 10, 0, 0}};
+                  {100, -5, 10, 0, 10},  {100, -5, -5, 0, 0},   {0, 10, 0, 0, 0},      {-3, 10, 10, 0, 0},
+                  // A negative length is still a length set: the other fade keeps to half the clip.
+                  {100, -5, 80, 0, 50},  {100, 80, -5, 50, 0},  {100, INT_MIN, 150, 0, 50}, {101, 100, -1, 50, 0}};
     for (const Clamp& c : clamps) {
         SInt32 in = c.in, out = c.out;
         ClampFades(c.frames, &in, &out);
@@ -224,4 +227,71 @@ TEST_F(RenderPassTest, SegmentsJoinIntoTheFullRender) {
     EXPECT_EQ(first.frames, full.frames);
 }
 
+// What the pass hands DoEffect, seen through the linker's wrapper around it.
+struct DoEffectCall {
+    SInt32 frame, fadeIn, fadeOut, totalFrames;
+    double s1, s2, s3;
+    bool operator==(const DoEffectCall&) const = default;
+    friend std::ostream& operator<<(std::ostream& os, const DoEffectCall& c) {
+        return os << "{frame " << c.frame << ", fades " << c.fadeIn << "/" << c.fadeOut << ", of " << c.totalFrames
+                  << ", sliders " << c.s1 << " " << c.s2 << " " << c.s3 << "}";
+    }
+};
+std::vector<DoEffectCall> gDoEffectCalls;
+
+TEST_F(RenderPassTest, DoEffectGetsTheFrameTheClampedFadesTheClipLengthAndTheSliders) {
+    Configure(30, relRect{0, 1, 0, 1});
+    host::PassOptions options;
+    options.start = 17;
+    options.fadeIn = -2;
+    options.fadeOut = 15;
+    options.sliders[0] = 0.25f, options.sliders[1] = 0.5f, options.sliders[2] = 0.75f;
+    CollectingSink sink;
+    gDoEffectCalls.clear();
+    ASSERT_TRUE(Render(options, sink).ok());
+    // Fade-out 15 of a 20-frame clip with a fade-in set: limited to 10.
+    const std::vector<DoEffectCall> want = {{17, 0, 10, 20, 0.25, 0.5, 0.75},
+                                            {18, 0, 10, 20, 0.25, 0.5, 0.75},
+                                            {19, 0, 10, 20, 0.25, 0.5, 0.75}};
+    EXPECT_EQ(gDoEffectCalls, want);
+}
+
+// Lengths as the host gives them, in both orders: each fade is clamped as if both were
+// set, then a negative one means no fade.
+TEST_F(RenderPassTest, ANegativeFadeLengthStillHalvesTheOther) {
+    struct Case {
+        SInt32 fadeIn, fadeOut, frame;
+        SInt16 opacity;  // -1: not blitted
+    } cases[] = {
+        {-5, 80, 0, -1},  {-5, 80, 4, -1},  {-5, 80, 50, -1}, {-5, 80, 51, 5},  {-5, 80, 60, 50},  {-5, 80, 99, 249},
+        {80, -5, 0, 255}, {80, -5, 40, 50}, {80, -5, 49, 5},  {80, -5, 50, -1}, {80, -5, 99, -1},
+        {INT_MIN, 100, 60, 50}, {100, INT_MIN, 40, 50},
+    };
+    host::MemoryClip longClip = testsupport::PatternClip(4, 2, 100);
+    for (const Case& c : cases) {
+        host::HostSession s(longClip, 4, 2);
+        ASSERT_EQ(host::CallPlugin(&PlugInMain, s, kPlugGetInfo), kPluginOK);
+        s.FilterInfo().fadeInFrames = c.fadeIn;
+        s.FilterInfo().fadeOutFrames = c.fadeOut;
+        ASSERT_EQ(host::CallPlugin(&PlugInMain, s, kPlugInitialize), kPluginOK);
+        s.Params().renderFrame = c.frame;
+        EXPECT_EQ(host::CallPlugin(&PlugInMain, s, kPlugDoFrame), kPluginOK);
+        const std::vector<SInt16> want = c.opacity < 0 ? std::vector<SInt16>{} : std::vector<SInt16>{c.opacity};
+        EXPECT_EQ(s.Counters().blitOpacities, want) << "fades " << c.fadeIn << "/" << c.fadeOut << ", frame " << c.frame;
+        EXPECT_EQ(host::CallPlugin(&PlugInMain, s, kPlugTerminate), kPluginOK);
+    }
+}
+
 }  // namespace
+
+extern "C" {
+void __real_DoEffect(pluginDataPtr, HYPluginParams*, GWorldPtr, GWorldPtr, SInt32, SInt32, SInt32, SInt32, double,
+                     double, double, SInt16*);
+void __wrap_DoEffect(pluginDataPtr myConfig, HYPluginParams* params, GWorldPtr theSource, GWorldPtr theTarget,
+                     SInt32 currentFrameIndex, SInt32 fadeInFrames, SInt32 fadeOutFrames, SInt32 totalFrames,
+                     double s1, double s2, double s3, SInt16* opacity) {
+    gDoEffectCalls.push_back({currentFrameIndex, fadeInFrames, fadeOutFrames, totalFrames, s1, s2, s3});
+    __real_DoEffect(myConfig, params, theSource, theTarget, currentFrameIndex, fadeInFrames, fadeOutFrames,
+                    totalFrames, s1, s2, s3, opacity);
+}
+}

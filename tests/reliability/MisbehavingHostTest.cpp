@@ -224,14 +224,14 @@ struct FadeCase {
     SInt32 frameCount, fadeIn, fadeOut;
 };
 
-// The opacities a pass over the clip must blit: negative lengths count as no fade; when
-// both are set each is limited to half the clip, otherwise the one set to the clip.
+// The opacities a pass over the clip must blit: when both lengths are set (negative ones
+// too) each is limited to half the clip, otherwise the one set to the clip; after that a
+// negative length counts as no fade.
 std::vector<SInt16> ExpectedOpacities(const FadeCase& c) {
     const SInt64 n = std::max<SInt32>(c.frameCount, 0);
-    SInt64 in = std::max<SInt32>(c.fadeIn, 0), out = std::max<SInt32>(c.fadeOut, 0);
-    const SInt64 limit = in > 0 && out > 0 ? n / 2 : n;
-    in = std::min(in, limit);
-    out = std::min(out, limit);
+    const SInt64 limit = c.fadeIn != 0 && c.fadeOut != 0 ? n / 2 : n;
+    const SInt64 in = std::max<SInt64>(std::min<SInt64>(c.fadeIn, limit), 0);
+    const SInt64 out = std::max<SInt64>(std::min<SInt64>(c.fadeOut, limit), 0);
     std::vector<SInt16> opacities;
     for (SInt64 f = 0; f < kFrames; ++f) {
         double progress;
@@ -252,6 +252,8 @@ TEST_F(MisbehavingHost, FadeLengthsOutsideTheClip) {
         {"negative fades", kFrames, -5, -5},
         {"most negative fade-out", kFrames, 3, INT_MIN},
         {"most negative fade-in", kFrames, INT_MIN, 4},
+        {"negative fade-in, fade-out past half", kFrames, -1, kFrames - 1},
+        {"fade-in past half, negative fade-out", kFrames, kFrames - 1, -1},
         {"clip of no frames", 0, 3, 3},
         {"clip of negative length", -5, 3, 3},
     };

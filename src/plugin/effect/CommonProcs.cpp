@@ -156,6 +156,13 @@ void DrawGWInGW(GWorldPtr source, GWorldPtr dest, Rect theRect) {
              nullptr);
 }
 
+void DrawPictureInGW(GWorldPtr theGW, PicHandle thePicture, Rect theRect) {
+    if (theGW == nullptr || thePicture == nullptr) return;
+    toolbox::SaveGWorld saved;
+    SetGWorld(theGW, nullptr);
+    DrawPicture(thePicture, &theRect);
+}
+
 void ClearGW(GWorldPtr theGW, RGBColor theColor) {
     if (theGW == nullptr) return;
     toolbox::SaveGWorld saved;

@@ -27,6 +27,9 @@ GWorldPtr AllocateGWorld(SInt16 wid, SInt16 hig);
 GWorldPtr MakeGWorldClone(GWorldPtr theGW);
 void Source2Target(GWorldPtr source, GWorldPtr target);
 void DrawGWInGW(GWorldPtr source, GWorldPtr dest, Rect theRect);
+// Draws the picture scaled into theRect of the world; a nil world or picture does nothing.
+// The current world and device are the caller's again afterwards.
+void DrawPictureInGW(GWorldPtr theGW, PicHandle thePicture, Rect theRect);
 void ClearGW(GWorldPtr theGW, RGBColor theColor);
 
 // --- Rectangles ---------------------------------------------------------------------

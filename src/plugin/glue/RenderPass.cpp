@@ -87,12 +87,11 @@ HYPluginResult RenderFetchedFrame(GWorldPtr sourceFrame, void* cookie, HYPluginP
 }  // namespace
 
 void ClampFades(SInt32 frameCount, SInt32* fadeIn, SInt32* fadeOut) {
-    *fadeIn = std::max<SInt32>(*fadeIn, 0);
-    *fadeOut = std::max<SInt32>(*fadeOut, 0);
+    // The limit follows the lengths as the host gave them: a negative one still counts as set.
     SInt32 limit = (*fadeIn != 0 && *fadeOut != 0) ? frameCount / 2 : frameCount;
     limit = std::max<SInt32>(limit, 0);
-    *fadeIn = std::min(*fadeIn, limit);
-    *fadeOut = std::min(*fadeOut, limit);
+    *fadeIn = std::max<SInt32>(std::min(*fadeIn, limit), 0);
+    *fadeOut = std::max<SInt32>(std::min(*fadeOut, limit), 0);
 }
 
 SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeIn, SInt32 fadeOut) {
@@ -203,6 +202,6 @@ void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginPa
     toolbox::SaveGWorld saved;
     SetGWorld(targetFrame, nullptr);
     DoEffect(data->configData, params, sourceFrame, targetFrame, params->renderFrame, data->fadeInFrames,
-             data->fadeOutFrames, data->frameCount, data->sliderValues[0], data->sliderValues[1],
+             data->fadeOutFrames, params->frameCount, data->sliderValues[0], data->sliderValues[1],
              data->sliderValues[2], nullptr);
 }

@@ -5,7 +5,7 @@
 #include "effect/PluginDefines.h"
 
 struct EffectData {
-    SInt32 frameCount;         // left as allocated; the clip length is the block's frameCount
+    SInt32 frameCount;         // left as allocated; the clip length is the parameter block's
     SInt32 effectSourceCount;
     Float32 sliderValues[3];   // the host's sliders, carried to DoEffect but unused
     SInt32 fadeInFrames;
@@ -18,8 +18,9 @@ typedef EffectData* EffectDataPtr;
 HYPluginResult ApplyEffect(GWorldPtr sourceFrame, HYPluginParams* params);
 void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginParams* params);
 
-// Fade lengths after clamping to the clip: negative lengths count as 0; when both are
-// set each is limited to half the clip, otherwise the one set is limited to the clip.
+// Fade lengths after clamping to the clip: when both are set (non-zero, negative ones
+// too) each is limited to half the clip, otherwise the one set is limited to the clip;
+// a length still negative after that means no fade and becomes 0.
 void ClampFades(SInt32 frameCount, SInt32* fadeIn, SInt32* fadeOut);
 // The opacity at which the unprocessed frame covers the processed one, or -1 when the
 // frame lies in neither fade. Always within 0..255.

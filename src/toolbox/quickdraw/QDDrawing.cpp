@@ -1,5 +1,7 @@
 // CopyBits and drawing into the current port: pens, colours, rectangles, ovals, lines.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "quickdraw/PortInternals.h"
@@ -178,46 +180,101 @@ void FrameRect(const Rect* r) {
 }
 
 namespace {
-// Calls plot(y, xFrom, xTo) for the span of each row inside the oval inscribed in r.
-template <typename Plot>
-void OvalSpans(const Rect& r, Plot plot) {
-    double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
-    double rx = (r.right - r.left) / 2.0, ry = (r.bottom - r.top) / 2.0;
-    if (rx <= 0 || ry <= 0) return;
-    for (int y = r.top; y < r.bottom; ++y) {
-        double t = (y + 0.5 - cy) / ry;
-        double half = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
-        int x0 = int(std::lround(cx - half)), x1 = int(std::lround(cx + half));
-        if (x1 > x0) plot(y, x0, x1);
+
+__extension__ typedef unsigned __int128 UInt128;
+
+// The oval inscribed in a rectangle, as a set of pixels: those whose centres lie inside
+// the ellipse that touches the rectangle's four sides, together with the middle row(s)
+// and column(s), so that, as on the Mac, the oval reaches all four sides however flat it
+// is. Exact integer arithmetic keeps it symmetric about both axes. Every row and every
+// column of the set is one run, and runs grow towards the middle.
+class OvalShape {
+public:
+    explicit OvalShape(const Rect& r) : r_(r), w_(long(r.right) - r.left), h_(long(r.bottom) - r.top) {}
+    bool Empty() const { return w_ <= 0 || h_ <= 0; }
+    // The run [left, right) of row y, which must lie within the rectangle.
+    void Row(int y, int* left, int* right) const {
+        long first = FirstInside(y - r_.top, h_, w_);
+        *left = int(r_.left + first);
+        *right = int(r_.right - first);
     }
-}
+    // The run [top, bottom) of column x.
+    void Column(int x, int* top, int* bottom) const {
+        long first = FirstInside(x - r_.left, w_, h_);
+        *top = int(r_.top + first);
+        *bottom = int(r_.bottom - first);
+    }
+
+private:
+    // The offset of the first pixel of the set along line `line` (0 to lines - 1) of a
+    // rectangle `lines` lines deep whose lines are `length` pixels long (rows or columns).
+    static long FirstInside(long line, long lines, long length) {
+        const long middle = (length - 1) / 2;  // the first middle pixel along the line
+        if (line >= (lines - 1) / 2 && line <= lines / 2) return 0;  // a middle line is whole
+        // Measured from the centre in half pixels, pixel j of line i has its centre at
+        // (2j + 1 - length, 2i + 1 - lines); it lies in the ellipse with semi-axes length
+        // and lines (in half pixels) when along^2 lines^2 + across^2 length^2 <= length^2 lines^2.
+        const UInt128 across = UInt128(std::abs(2 * line + 1 - lines));
+        const UInt128 n = UInt128(lines), m = UInt128(length);
+        auto inside = [&](long j) {
+            const UInt128 along = UInt128(std::abs(2 * j + 1 - length));
+            return along * along * n * n + across * across * m * m <= m * m * n * n;
+        };
+        long lo = 0, hi = middle;  // the middle pixel belongs to every line
+        while (lo < hi) {
+            long mid = lo + (hi - lo) / 2;
+            if (inside(mid)) hi = mid;
+            else lo = mid + 1;
+        }
+        return lo;
+    }
+
+    Rect r_;
+    long w_, h_;
+};
+
 }  // namespace
 
 void PaintOval(const Rect* r) {
     if (!r) return;
-    CGrafPtr port = CurrentPort();
-    UInt32 pixel = toolbox::PixelFromRGB(port->foreColor);
-    OvalSpans(*r, [&](int y, int x0, int x1) {
-        toolbox::FillPortRect(port, Rect{SInt16(y), SInt16(x0), SInt16(y + 1), SInt16(x1)}, pixel,
-                              port->penMode);
-    });
-}
-
-void FrameOval(const Rect* r) {
-    if (!r) return;
+    OvalShape oval(*r);
+    if (oval.Empty()) return;
     CGrafPtr port = CurrentPort();
     UInt32 pixel = toolbox::PixelFromRGB(port->foreColor);
     Rect area = DrawableArea(port);
-    int prev0 = -1, prev1 = -1;
-    OvalSpans(*r, [&](int y, int x0, int x1) {
-        // Join each row's ends to the previous row's so the outline has no gaps.
-        int a0 = prev0 < 0 ? x0 : std::min(x0, prev0), a1 = prev0 < 0 ? x0 : std::max(x0, prev0);
-        int b0 = prev1 < 0 ? x1 : std::min(x1, prev1), b1 = prev1 < 0 ? x1 : std::max(x1, prev1);
-        for (int x = a0; x <= a1; ++x) PlotPixel(port, area, x, y, pixel, port->penMode);
-        for (int x = b0; x <= b1; ++x) PlotPixel(port, area, x - 1, y, pixel, port->penMode);
-        prev0 = x0;
-        prev1 = x1;
-    });
+    for (int y = std::max<int>(r->top, area.top); y < std::min<int>(r->bottom, area.bottom); ++y) {
+        int left, right;
+        oval.Row(y, &left, &right);
+        toolbox::FillPortRect(port, Rect{SInt16(y), SInt16(left), SInt16(y + 1), SInt16(right)}, pixel,
+                              port->penMode);
+    }
+}
+
+// The outline is the part of PaintOval's set that the pen, moved inside the set, cannot
+// cover from the inside: the pixels of the set less than the pen's width from its edge
+// along their row, or less than its height along their column. With a 1-pixel pen that
+// is every pixel of the set with a side on the outside: a closed ring, 8-connected.
+void FrameOval(const Rect* r) {
+    if (!r) return;
+    OvalShape oval(*r);
+    if (oval.Empty()) return;
+    CGrafPtr port = CurrentPort();
+    UInt32 pixel = toolbox::PixelFromRGB(port->foreColor);
+    Rect area = DrawableArea(port);
+    const int pw = std::max<int>(port->penSize.h, 1), ph = std::max<int>(port->penSize.v, 1);
+    for (int y = std::max<int>(r->top, area.top); y < std::min<int>(r->bottom, area.bottom); ++y) {
+        int left, right;
+        oval.Row(y, &left, &right);
+        auto onOutline = [&](int x) {
+            int top, bottom;
+            oval.Column(x, &top, &bottom);
+            return x - left < pw || right - x <= pw || y - top < ph || bottom - y <= ph;
+        };
+        // The outline of a row is a run at each end; each pixel is plotted once (XOR modes).
+        int x = left;
+        for (; x < right && onOutline(x); ++x) PlotPixel(port, area, x, y, pixel, port->penMode);
+        for (int e = right - 1; e > x && onOutline(e); --e) PlotPixel(port, area, e, y, pixel, port->penMode);
+    }
 }
 
 void ClipRect(const Rect* r) {

@@ -18,6 +18,13 @@ std::unordered_set<OpaqueGrafPtr*>& LiveGWorlds() {
     return live;
 }
 
+// Ports made for caller-owned pixels and not yet disposed of, so that a port can be
+// checked without reading through a pointer that may have been freed.
+std::unordered_set<OpaqueGrafPtr*>& LivePixelPorts() {
+    static std::unordered_set<OpaqueGrafPtr*> live;
+    return live;
+}
+
 // The screen: the port and device that are current before anybody sets another.
 struct Screen {
     OpaqueGrafPtr port;
@@ -90,11 +97,12 @@ long LiveGWorldCount() { return long(LiveGWorlds().size()); }
 CGrafPtr NewPortForPixels(const Rect& bounds, SInt32 rowBytes, Ptr baseAddr) {
     auto* port = new OpaqueGrafPtr;
     InitPort(port, bounds, rowBytes, baseAddr, 32);
+    LivePixelPorts().insert(port);
     return port;
 }
 
 void DisposePort(CGrafPtr port) {
-    if (port == nullptr || port->magic != kPortMagic || port->isGWorld) return;
+    if (port == nullptr || LivePixelPorts().erase(port) == 0) return;
     if (gCurrentPort == port) {
         gCurrentPort = &TheScreen().port;
         gCurrentDevice = TheScreen().device;
@@ -228,10 +236,10 @@ PixMapHandle GetPortPixMap(CGrafPtr port) { return port ? &port->pixMapMaster.pt
 const BitMap* GetPortBitMapForCopyBits(CGrafPtr port) {
     return port ? reinterpret_cast<const BitMap*>(&port->pixMap) : nullptr;
 }
+// Answered from the lists of live ports alone: a port disposed of is never read.
 Boolean IsValidPort(CGrafPtr port) {
     if (port == nullptr) return false;
-    if (LiveGWorlds().count(port)) return true;
-    return !port->isGWorld && port->magic == toolbox::kPortMagic;
+    return LiveGWorlds().count(port) || LivePixelPorts().count(port) || port == &TheScreen().port;
 }
 
 void QDFlushPortBuffer(CGrafPtr port, RgnHandle region) {
