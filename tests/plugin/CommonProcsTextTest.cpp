@@ -231,7 +231,7 @@ TEST(PostCommandDeathTest, FailedAllocationEndsWithTheAssertionAlert) {
             PostCommand(code);
         },
         ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-        "Assertion Failure\nAssertion failed in: Allocating HICommand from post command");
+        "Assertion Failure: Assertion failed in: Allocating HICommand from post command");
 }
 
 TEST(FileReferenceTest, ConversionsNamesAndFolders) {
@@ -270,10 +270,10 @@ TEST(OpenNibWindowDeathTest, FailuresEndTheProcessWithTheirAlertOrExitStatus) {
     RegisterTestBundle();
     EXPECT_EXIT(OpenNibWindowFromCFBundle("org.nowhere.bundle", "tonefade", "macros"),
                 ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-                "Assertion Failure\nAssertion failed in:  Cannot allocate bundle for ID = org.nowhere.bundle");
+                "Assertion Failure: Assertion failed in:  Cannot allocate bundle for ID = org.nowhere.bundle");
     EXPECT_EXIT(OpenNibWindowFromCFBundle("org.tonefade.test.dialogkit", "nonib", "macros"),
                 ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-                "OpenNibWindow Failed\nUnable to CreateNibReferenceWithCFBundle for \"org.tonefade.test.dialogkit/nonib\" "
+                "OpenNibWindow Failed: Unable to CreateNibReferenceWithCFBundle for \"org.tonefade.test.dialogkit/nonib\" "
                 "as it returned errcode #-10960\\.");
     // -10962 (no such window) ends with its low byte, 0x2E; -10961 (malformed) with 0x2F.
     EXPECT_EXIT(OpenNibWindowFromCFBundle("org.tonefade.test.dialogkit", "dialogkit", "absent"),
@@ -281,7 +281,7 @@ TEST(OpenNibWindowDeathTest, FailuresEndTheProcessWithTheirAlertOrExitStatus) {
     EXPECT_EXIT(OpenNibWindowFromCFBundle("org.tonefade.test.dialogkit", "dialogkit", "broken"),
                 ::testing::ExitedWithCode(0x2F), "");
     EXPECT_EXIT(OpenNibWindow("", "main"), ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-                "OpenNibWindow Failed\nUnable to CreateNibReference for \"main\" as it returned errcode #-10960\\.");
+                "OpenNibWindow Failed: Unable to CreateNibReference for \"main\" as it returned errcode #-10960\\.");
 }
 
 }  // namespace

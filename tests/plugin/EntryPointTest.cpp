@@ -99,7 +99,7 @@ TEST_F(EntryPointTest, FailingMasterRecordAllocationEndsTheHostWithTheAssertion)
             PlugInMain(0, &p);
         },
         ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-        "Assertion Failure\nAssertion failed in: Unable to allocate new data structure\n");
+        "Assertion Failure: Assertion failed in: Unable to allocate new data structure\n");
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ TEST(SettingsRecordDeathTest, CopyBetweenBlocksOfDifferentSizeTerminates) {
     pNewConfig(&a);
     Ptr small = NewPtrClear(64);
     EXPECT_EXIT(pCopyConfig(a, small), ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-                "Non-Matching Blocks\nThe Size of Source and Dest do not match\n");
+                "Non-Matching Blocks: The Size of Source and Dest do not match\n");
     DisposePtr(small);
     pDestroyConfig(a);
 }
@@ -103,7 +103,7 @@ TEST(AssertDeathTest, NonNilReturnsAndNilShowsTheStopAlertThenEnds) {
     int value = 0;
     Assert(&value, "never shown");
     EXPECT_EXIT(Assert(nullptr, "Nil theConfig on DoConfig"), ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-                "\\[Stop\\] Assertion Failure\nAssertion failed in: Nil theConfig on DoConfig\n");
+                "\\[Stop\\] Assertion Failure: Assertion failed in: Nil theConfig on DoConfig\n");
 }
 
 }  // namespace

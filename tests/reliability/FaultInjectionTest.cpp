@@ -164,7 +164,7 @@ protected:
                 s.run();
             },
             ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
-            "Assertion Failure\nAssertion failed in: Unable to allocate new data structure\n");
+            "Assertion Failure: Assertion failed in: Unable to allocate new data structure\n");
         const bool ended = FailureCount() == failuresBefore;
         row.got = ended ? row.expected : "did not end as it should";
         if (!ended) row.problems = "no assertion alert";

@@ -102,7 +102,7 @@ TEST(AlertWindowTest, WithoutAnInputSourceAlertsGoToStandardError) {
     DialogItemIndex hit = RunAlert(kAlertDefaultCancelText);
     std::string text = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(hit, 1);
-    EXPECT_EQ(text, "[Caution] Internal Notification:\nCannot locate manual in bundle\n");
+    EXPECT_EQ(text, "[Caution] Internal Notification: Cannot locate manual in bundle\n");
     EXPECT_EQ(toolbox::LiveWindowCount(), 0);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 struct OpaqueDialogPtr {
     toolbox::StandardAlert alert;
@@ -41,9 +42,11 @@ AlertPresenter SetAlertPresenter(AlertPresenter presenter) {
     return old;
 }
 
+// One line an alert, so that a log or a terminal shows each alert whole where it appears.
 DialogItemIndex PresentAlertOnStandardError(const StandardAlert& alert) {
-    std::fprintf(stderr, "[%s] %s\n", TypeWord(alert.type), alert.headline.c_str());
-    if (!alert.text.empty()) std::fprintf(stderr, "%s\n", alert.text.c_str());
+    const std::string& headline = alert.headline;
+    const char* joint = alert.text.empty() ? "" : (!headline.empty() && headline.back() == ':') ? " " : ": ";
+    std::fprintf(stderr, "[%s] %s%s%s\n", TypeWord(alert.type), headline.c_str(), joint, alert.text.c_str());
     std::fflush(stderr);
     return alert.defaultButton;
 }
