@@ -176,8 +176,8 @@ void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& 
 
 // A person drives the dialog when there is a display and neither a script nor a snapshot
 // of the opening dialog was asked for.
-std::unique_ptr<toolbox::LiveEventSource> LiveInput(const OptionValues& values) {
-    if (values.Given("--events") || values.Given("--snapshot") || values.Flag("--no-display") ||
+std::unique_ptr<toolbox::LiveEventSource> LiveInput(const OptionValues& args) {
+    if (args.Given("--events") || args.Given("--snapshot") || args.Flag("--no-display") ||
         !toolbox::LiveEventSource::DisplayAvailable())
         return nullptr;
     std::string why;
@@ -194,13 +194,13 @@ void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const B
 
 namespace {
 
-int RunConfigure(const OptionValues& values) {
-    const std::string input = values.Arguments()[0];
-    CommonOptions common = ReadCommonOptions(values);
+int RunConfigure(const OptionValues& args) {
+    const std::string input = args.Arguments()[0];
+    CommonOptions common = ReadCommonOptions(args);
     ButtonPress press;
-    press.frame = int(values.Integer("--frame"));
-    press.scriptPath = values.Text("--events");
-    press.snapshotPath = values.Text("--snapshot");
+    press.frame = int(args.Integer("--frame"));
+    press.scriptPath = args.Text("--events");
+    press.snapshotPath = args.Text("--snapshot");
     LoadedPlugin plugin = LoadPluginFor(common);
     std::string error;
     if (!press.snapshotPath.empty() && !CheckOutputFolder(press.snapshotPath, &error)) throw JobFailure(error);
@@ -215,7 +215,7 @@ int RunConfigure(const OptionValues& values) {
     if (r != kPluginOK) throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r));
     const std::string prefsFile = toolbox::PreferencesFolderPath() + "/vardo-Prefs";
     const std::string before = FileBytes(prefsFile);
-    Press(plugin.entry, session, press, LiveInput(values).get(), &reads);
+    Press(plugin.entry, session, press, LiveInput(args).get(), &reads);
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: the dialog closed; %s\n",
                      FileBytes(prefsFile) != before ? ("settings saved in " + prefsFile).c_str()

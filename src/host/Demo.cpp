@@ -151,14 +151,14 @@ int RunDemo(const DemoOptions& options) {
 
 namespace {
 
-int RunDemoCommand(const OptionValues& values) {
-    CommonOptions common = ReadCommonOptions(values);
+int RunDemoCommand(const OptionValues& args) {
+    CommonOptions common = ReadCommonOptions(args);
     DemoOptions options;
-    options.outDir = values.Text("--out");
+    options.outDir = args.Text("--out");
     options.bundlePath = common.pluginPath;
     options.prefsDir = common.prefsDir;
     options.quiet = common.quiet;
-    options.frames = int(values.Integer("--frames"));
+    options.frames = int(args.Integer("--frames"));
     options.fadeIn = options.fadeOut = std::min(20, options.frames / 4);
     return RunDemo(options);
 }

@@ -23,11 +23,11 @@ constexpr Option kCommonOptions[] = {
 
 std::span<const Option> CommonOptionTable() { return kCommonOptions; }
 
-CommonOptions ReadCommonOptions(const OptionValues& values) {
+CommonOptions ReadCommonOptions(const OptionValues& args) {
     CommonOptions options;
-    options.pluginPath = values.Text("--plugin");
-    options.prefsDir = values.Text("--prefs-dir");
-    options.quiet = values.Flag("--quiet");
+    options.pluginPath = args.Text("--plugin");
+    options.prefsDir = args.Text("--prefs-dir");
+    options.quiet = args.Flag("--quiet");
     return options;
 }
 

@@ -128,14 +128,14 @@ std::string DescribeClip(const std::string& path, const FrameSource& clip, bool 
            " frames/s\naudio    " + sampleRate + " Hz, " + channels + " channels\n";
 }
 
-int RunInfo(const OptionValues& values) {
-    CommonOptions common = ReadCommonOptions(values);
+int RunInfo(const OptionValues& args) {
+    CommonOptions common = ReadCommonOptions(args);
     LoadedPlugin plugin = LoadPluginFor(common);
-    const bool json = values.Flag("--json");
+    const bool json = args.Flag("--json");
     std::unique_ptr<FrameSource> input;
-    if (!values.Arguments().empty()) {
+    if (!args.Arguments().empty()) {
         std::string error;
-        input = OpenClip(values.Arguments()[0], ReaderOptions{}, &error);
+        input = OpenClip(args.Arguments()[0], ReaderOptions{}, &error);
         if (!input) throw JobFailure(error);
     }
     MemoryClip clip(16, 16);  // the description asks nothing of the clip
@@ -148,7 +148,7 @@ int RunInfo(const OptionValues& values) {
                             : DescribeText(session.Params(), plugin.bundlePath);
     if (input) {
         if (json) text.erase(text.rfind('}'));  // the clip joins the same object
-        text += DescribeClip(values.Arguments()[0], *input, json);
+        text += DescribeClip(args.Arguments()[0], *input, json);
     }
     std::fputs(text.c_str(), stdout);
     return 0;

@@ -55,22 +55,22 @@ struct RenderSettings {
     ReaderOptions reader;
 };
 
-RenderSettings ParseRender(const OptionValues& values) {
+RenderSettings ParseRender(const OptionValues& args) {
     RenderSettings s;
-    s.input = values.Arguments()[0];
-    s.output = values.Arguments()[1];
-    s.common = ReadCommonOptions(values);
-    s.pass.fadeIn = int(values.Integer("--fade-in"));
-    s.pass.fadeOut = int(values.Integer("--fade-out"));
-    for (std::size_t i = 0; i < 3; ++i) s.pass.sliders[i] = float(values.Numbers("--sliders")[i]);
-    s.width = values.Size("--size").width;
-    s.height = values.Size("--size").height;
-    s.pass.proxy = values.Flag("--proxy");
-    s.pass.start = int(values.Integer("--start"));
-    s.framesGiven = values.Given("--frames");
-    if (s.framesGiven) s.pass.count = int(values.Integer("--frames"));
-    s.reader.sequenceRate = values.Number("--rate");
-    s.reader.threads = int(values.Integer("--threads"));
+    s.input = args.Arguments()[0];
+    s.output = args.Arguments()[1];
+    s.common = ReadCommonOptions(args);
+    s.pass.fadeIn = int(args.Integer("--fade-in"));
+    s.pass.fadeOut = int(args.Integer("--fade-out"));
+    for (std::size_t i = 0; i < 3; ++i) s.pass.sliders[i] = float(args.Numbers("--sliders")[i]);
+    s.width = args.Size("--size").width;
+    s.height = args.Size("--size").height;
+    s.pass.proxy = args.Flag("--proxy");
+    s.pass.start = int(args.Integer("--start"));
+    s.framesGiven = args.Given("--frames");
+    if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
+    s.reader.sequenceRate = args.Number("--rate");
+    s.reader.threads = int(args.Integer("--threads"));
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
@@ -147,8 +147,8 @@ bool WriteThumbnail(GWorldPtr picture, ImageKind kind, const std::string& output
     return true;
 }
 
-int RunRender(const OptionValues& values) {
-    RenderSettings s = ParseRender(values);
+int RunRender(const OptionValues& args) {
+    RenderSettings s = ParseRender(args);
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(s.common);
     std::unique_ptr<FrameSource> source = OpenInput(s.input, s.reader);
@@ -177,11 +177,11 @@ int RunRender(const OptionValues& values) {
     return 0;
 }
 
-int RunThumbnail(const OptionValues& values) {
-    const std::string input = values.Arguments()[0], output = values.Arguments()[1];
-    CommonOptions common = ReadCommonOptions(values);
-    const int frame = int(values.Integer("--frame"));
-    int width = values.Size("--size").width, height = values.Size("--size").height;
+int RunThumbnail(const OptionValues& args) {
+    const std::string input = args.Arguments()[0], output = args.Arguments()[1];
+    CommonOptions common = ReadCommonOptions(args);
+    const int frame = int(args.Integer("--frame"));
+    int width = args.Size("--size").width, height = args.Size("--size").height;
     // /dev/null takes the picture and keeps nothing, as it does for render.
     const ImageKind kind = output == "/dev/null" ? ImageKind::Png : ImageKindOf(output);
     if (kind == ImageKind::None || IsSequencePattern(output))
