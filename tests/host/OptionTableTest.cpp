@@ -3,6 +3,7 @@
 // and refuses a value outside its range; the program prints the tables' usage texts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -88,7 +89,7 @@ std::string HostDoc() {
 }
 
 // True when `text` has `name` as a whole option name (--frame is not found in --frames).
-bool Names(const std::string& text, const std::string& name) {
+bool Mentions(const std::string& text, const std::string& name) {
     for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
         const char next = at + name.size() < text.size() ? text[at + name.size()] : ' ';
         if (!std::isalnum(static_cast<unsigned char>(next)) && next != '-') return true;
@@ -109,8 +110,8 @@ TEST(OptionTables, EveryOptionIsDocumentedReadAndChecked) {
         for (const Option* o : all) {
             SCOPED_TRACE(std::string(command->name) + " " + o->name);
             EXPECT_TRUE(seen.insert(o->name).second) << "named twice";
-            EXPECT_TRUE(Names(usage, "  " + host::OptionSynopsis(*o))) << usage;
-            EXPECT_TRUE(Names(doc, o->name)) << "not in docs/HOST.md";
+            EXPECT_TRUE(Mentions(usage, "  " + host::OptionSynopsis(*o))) << usage;
+            EXPECT_TRUE(Mentions(doc, o->name)) << "not in docs/HOST.md";
             if (o->kind == OptionKind::Flag) {
                 ExpectRead(*command, *o, {o->name});
                 continue;
@@ -128,7 +129,7 @@ TEST(OptionTables, TheProgramPrintsTheirUsage) {
     EXPECT_EQ(program.status, 0);
     EXPECT_EQ(program.out, host::ProgramUsage());
     for (const Command* command : host::Commands()) {
-        EXPECT_TRUE(Names(program.out, std::string("  ") + command->name)) << program.out;
+        EXPECT_TRUE(Mentions(program.out, std::string("  ") + command->name)) << program.out;
         hosttest::RunResult help = hosttest::Host({command->name, "--help"});
         EXPECT_EQ(help.status, 0) << help.err;
         EXPECT_EQ(help.out, host::Usage(*command, host::CommonOptionTable())) << command->name;
