@@ -18,8 +18,12 @@ bool IsOptionName(const std::string& arg, const std::set<std::string>& switches,
 }  // namespace
 
 Args::Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
-           std::initializer_list<const char*> valued) {
-    std::set<std::string> takesValue(valued.begin(), valued.end()), isSwitch(switches.begin(), switches.end());
+           std::initializer_list<const char*> valued)
+    : Args(argc, argv, first, std::set<std::string>(switches.begin(), switches.end()),
+           std::set<std::string>(valued.begin(), valued.end())) {}
+
+Args::Args(int argc, char** argv, int first, const std::set<std::string>& isSwitch,
+           const std::set<std::string>& takesValue) {
     bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
@@ -59,9 +63,13 @@ std::string Args::Value(const std::string& name, const std::string& fallback) co
 }
 
 void Args::ExpectPositional(std::initializer_list<const char*> required, std::size_t optional) const {
+    ExpectPositional(std::vector<std::string>(required.begin(), required.end()), optional);
+}
+
+void Args::ExpectPositional(const std::vector<std::string>& required, std::size_t optional) const {
     std::string missing;
     for (std::size_t i = positional_.size(); i < required.size(); ++i)
-        missing += (missing.empty() ? "" : " and ") + std::string(required.begin()[i]);
+        missing += (missing.empty() ? "" : " and ") + required[i];
     if (!missing.empty()) throw UsageError("missing " + missing);
     const std::size_t max = required.size() + optional;
     if (positional_.size() > max) throw UsageError("unexpected argument " + positional_[max]);
@@ -77,14 +85,26 @@ long ParseInteger(const std::string& option, const std::string& text, long min, 
     return value;
 }
 
+namespace {
+
+std::string Range(double min, double max) {
+    char range[64];
+    std::snprintf(range, sizeof range, "%g to %g", min, max);
+    return range;
+}
+
+std::string CountWord(int count) {
+    static const char* const kWords[] = {"no", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"};
+    return count >= 0 && count < 10 ? kWords[count] : std::to_string(count);
+}
+
+}  // namespace
+
 double ParseNumber(const std::string& option, const std::string& text, double min, double max) {
     char* end = nullptr;
     double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < min || value > max) {
-        char range[64];
-        std::snprintf(range, sizeof range, "%g to %g", min, max);
-        throw UsageError(option + " takes a number from " + range + ", not '" + text + "'");
-    }
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < min || value > max)
+        throw UsageError(option + " takes a number from " + Range(min, max) + ", not '" + text + "'");
     return value;
 }
 
@@ -100,16 +120,25 @@ void ParseSize(const std::string& option, const std::string& text, int* width, i
     }
 }
 
-void ParseSliders(const std::string& option, const std::string& text, float sliders[3]) {
+std::vector<double> ParseNumbers(const std::string& option, const std::string& text, const std::string& placeholder,
+                                 int count, double min, double max) {
+    std::vector<double> numbers;
     std::size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < count; ++i) {
         std::size_t comma = text.find(',', start);
-        if ((i < 2) != (comma != std::string::npos))
-            throw UsageError(option + " takes three numbers A,B,C from 0 to 1, not '" + text + "'");
+        if ((i < count - 1) != (comma != std::string::npos))
+            throw UsageError(option + " takes " + CountWord(count) + " numbers " + placeholder + " from " +
+                             Range(min, max) + ", not '" + text + "'");
         std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        sliders[i] = float(ParseNumber(option, part, 0.0, 1.0));
+        numbers.push_back(ParseNumber(option, part, min, max));
         start = comma + 1;
     }
+    return numbers;
+}
+
+void ParseSliders(const std::string& option, const std::string& text, float sliders[3]) {
+    std::vector<double> numbers = ParseNumbers(option, text, "A,B,C", 3, 0.0, 1.0);
+    for (int i = 0; i < 3; ++i) sliders[i] = float(numbers[std::size_t(i)]);
 }
 
 }  // namespace host

@@ -21,6 +21,7 @@ public:
     // Parses argv[first...]: `switches` take no value, `valued` take one. One of these
     // options where a value should be means the value is missing; anything else there is
     // the value ("-1", "--odd"), and "--name=VALUE" takes any value.
+    Args(int argc, char** argv, int first, const std::set<std::string>& switches, const std::set<std::string>& valued);
     Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
          std::initializer_list<const char*> valued);
     bool Has(const std::string& name) const;
@@ -28,6 +29,7 @@ public:
     const std::vector<std::string>& Positional() const { return positional_; }
     // Throws unless there are the positional arguments `required` names, then at most
     // `optional` more; "missing OUTPUT" names only those not given.
+    void ExpectPositional(const std::vector<std::string>& required, std::size_t optional = 0) const;
     void ExpectPositional(std::initializer_list<const char*> required, std::size_t optional = 0) const;
 
 private:
@@ -41,6 +43,10 @@ long ParseInteger(const std::string& option, const std::string& text, long min, 
 double ParseNumber(const std::string& option, const std::string& text, double min, double max);
 // "WxH", each side from 1 to 32767 (the largest the plug-in's rectangles can address).
 void ParseSize(const std::string& option, const std::string& text, int* width, int* height);
+// `count` numbers separated by commas, each from MIN to MAX; `placeholder` ("A,B,C") names
+// them in the message.
+std::vector<double> ParseNumbers(const std::string& option, const std::string& text, const std::string& placeholder,
+                                 int count, double min, double max);
 // "A,B,C", three numbers from 0 to 1.
 void ParseSliders(const std::string& option, const std::string& text, float sliders[3]);
 

@@ -19,26 +19,6 @@
 
 namespace host {
 
-const char* const kConfigureUsage =
-    "usage: tonefade-host configure INPUT [--events FILE] [--snapshot FILE.png] [--frame N] [options]\n"
-    "\n"
-    "Presses the plug-in's own button on INPUT, as the video editor does: frame N is drawn\n"
-    "with the effect (one kPlugDoFrame), then kPlugCustomButtonClick opens the plug-in's\n"
-    "dialog on that frame. OK saves the settings in the preferences folder, where the\n"
-    "next render finds them; Cancel leaves them as they were.\n"
-    "  INPUT              a video file FFmpeg reads, or an image sequence (see render --help)\n"
-    "  --events FILE      an event script that drives the dialog (docs/EVENT_SCRIPTS.md);\n"
-    "                     without one the dialog opens in a window on the display\n"
-    "                     (docs/LIVE_WINDOW.md), or without a display closes at once,\n"
-    "                     as Cancel would\n"
-    "  --no-display       never opens a window, even with a display\n"
-    "  --snapshot FILE    writes the front window as a PNG when the script ends (without a\n"
-    "                     script: as the dialog opens)\n"
-    "  --frame N          the current frame, the one the dialog opens on (default 0)\n"
-    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
-    "  --prefs-dir DIR    the preferences folder (default: the user's)\n"
-    "  --quiet            no summary\n";
-
 namespace {
 
 // Discards the frame of the pass that only makes the plug-in see the clip.
@@ -196,8 +176,8 @@ void Press(HYPluginEntryProcPtr entry, HostSession& session, const ButtonPress& 
 
 // A person drives the dialog when there is a display and neither a script nor a snapshot
 // of the opening dialog was asked for.
-std::unique_ptr<toolbox::LiveEventSource> LiveInput(const Args& args) {
-    if (args.Has("--events") || args.Has("--snapshot") || args.Has("--no-display") ||
+std::unique_ptr<toolbox::LiveEventSource> LiveInput(const OptionValues& args) {
+    if (args.Given("--events") || args.Given("--snapshot") || args.Flag("--no-display") ||
         !toolbox::LiveEventSource::DisplayAvailable())
         return nullptr;
     std::string why;
@@ -212,19 +192,15 @@ void PressPluginButton(HYPluginEntryProcPtr entry, HostSession& session, const B
     Press(entry, session, press, nullptr);
 }
 
-int RunConfigure(int argc, char** argv) {
-    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--no-display"},
-              {TONEFADE_COMMON_VALUED, "--events", "--snapshot", "--frame"});
-    if (args.Has("--help")) return std::fputs(kConfigureUsage, stdout), 0;
-    args.ExpectPositional({"INPUT"});
-    const std::string input = args.Positional()[0];
+namespace {
+
+int RunConfigure(const OptionValues& args) {
+    const std::string input = args.Arguments()[0];
     CommonOptions common = ReadCommonOptions(args);
     ButtonPress press;
-    press.frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
-    press.scriptPath = args.Value("--events");
-    press.snapshotPath = args.Value("--snapshot");
-    if (args.Has("--events") && press.scriptPath.empty()) throw UsageError("--events needs a script file");
-    if (args.Has("--snapshot") && press.snapshotPath.empty()) throw UsageError("--snapshot needs a .png file");
+    press.frame = int(args.Integer("--frame"));
+    press.scriptPath = args.Text("--events");
+    press.snapshotPath = args.Text("--snapshot");
     LoadedPlugin plugin = LoadPluginFor(common);
     std::string error;
     if (!press.snapshotPath.empty() && !CheckOutputFolder(press.snapshotPath, &error)) throw JobFailure(error);
@@ -246,5 +222,35 @@ int RunConfigure(int argc, char** argv) {
                                                     : "settings unchanged");
     return 0;
 }
+
+constexpr Argument kConfigureArguments[] = {
+    {.name = "INPUT", .help = "a video file or an image sequence, as for render"},
+};
+
+constexpr Option kConfigureOptions[] = {
+    {.name = "--events", .kind = OptionKind::Text, .value = "FILE",
+     .help = "an event script that drives the dialog (docs/EVENT_SCRIPTS.md); without one the dialog opens in a "
+             "window on the display (docs/LIVE_WINDOW.md), or without a display closes at once, as Cancel would",
+     .noun = "a script file"},
+    {.name = "--no-display", .help = "never opens a window, even with a display"},
+    {.name = "--snapshot", .kind = OptionKind::Text, .value = "FILE.png",
+     .help = "writes the front window as a PNG when the script ends (without a script: as the dialog opens)",
+     .noun = "a .png file"},
+    {.name = "--frame", .kind = OptionKind::Integer, .value = "N",
+     .help = "the current frame, the one the dialog opens on", .byDefault = "0", .min = 0, .max = 100000000},
+};
+
+}  // namespace
+
+extern const Command kConfigureCommand{
+    .name = "configure",
+    .summary = "press the plug-in's button: its settings dialog, in a window or driven by a script",
+    .arguments = kConfigureArguments,
+    .description = "Presses the plug-in's own button on INPUT, as the video editor does: frame N is drawn with "
+                   "the effect, then the plug-in's settings dialog opens on that frame. OK saves the settings in "
+                   "the preferences folder, where the next render finds them; Cancel leaves them as they were.",
+    .options = kConfigureOptions,
+    .run = RunConfigure,
+};
 
 }  // namespace host

@@ -7,13 +7,11 @@
 #include <string>
 
 #include "MemoryHost.h"
+#include "Options.h"
 
 namespace host {
 
-extern const char* const kConfigureUsage;
-
-// Returns the exit status; wrong usage is thrown as UsageError, a failed job as JobFailure.
-int RunConfigure(int argc, char** argv);
+extern const Command kConfigureCommand;
 
 // One press of the plug-in's button on a session.
 struct ButtonPress {

@@ -149,4 +149,40 @@ int RunDemo(const DemoOptions& options) {
     return 0;
 }
 
+namespace {
+
+int RunDemoCommand(const OptionValues& args) {
+    CommonOptions common = ReadCommonOptions(args);
+    DemoOptions options;
+    options.outDir = args.Text("--out");
+    options.bundlePath = common.pluginPath;
+    options.prefsDir = common.prefsDir;
+    options.quiet = common.quiet;
+    options.frames = int(args.Integer("--frames"));
+    options.fadeIn = options.fadeOut = std::min(20, options.frames / 4);
+    return RunDemo(options);
+}
+
+constexpr Option kDemoOptions[] = {
+    {.name = "--out", .kind = OptionKind::Text, .value = "DIR", .help = "where to write", .byDefault = "demo-out",
+     .noun = "a folder"},
+    {.name = "--frames", .kind = OptionKind::Integer, .value = "N", .help = "the length of the clip in frames",
+     .byDefault = "90", .min = 1, .max = 100000},
+};
+
+}  // namespace
+
+extern const Command kDemoCommand{
+    .name = "demo",
+    .summary = "render the built-in test clip: a video and a contact sheet",
+    .description = "Sets the amount and the rectangle in the plug-in's own dialog with an event script "
+                   "(DIR/dialog-script.txt; the dialog as it was set is DIR/dialog.png), presses OK, then renders "
+                   "the built-in test clip (1280x720, a 440 Hz tone) through the plug-in with a fade-in and a "
+                   "fade-out, and writes DIR/demo.mp4, DIR/contact-sheet.png and the frames as "
+                   "DIR/frames/frame_NNNN.png.\n"
+                   "The dialog saves the settings in DIR/prefs unless --prefs-dir names another folder.",
+    .options = kDemoOptions,
+    .run = RunDemoCommand,
+};
+
 }  // namespace host

@@ -4,7 +4,11 @@
 
 #include <string>
 
+#include "Options.h"
+
 namespace host {
+
+extern const Command kDemoCommand;
 
 struct DemoOptions {
     std::string outDir = "demo-out";

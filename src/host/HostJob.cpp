@@ -7,13 +7,27 @@
 
 namespace host {
 
-CommonOptions ReadCommonOptions(const Args& args) {
+namespace {
+
+constexpr Option kCommonOptions[] = {
+    {.name = "--plugin", .kind = OptionKind::Text, .value = "BUNDLE", .help = "the plug-in bundle",
+     .defaultNote = "the one built beside this program", .noun = "a bundle path"},
+    {.name = "--prefs-dir", .kind = OptionKind::Text, .value = "DIR",
+     .help = "the folder that holds the plug-in's settings; it must exist", .defaultNote = "the user's",
+     .noun = "a folder"},
+    {.name = "--quiet", .help = "no progress bar and no summary"},
+    {.name = "--help", .help = "prints this text", .standsAlone = true},
+};
+
+}  // namespace
+
+std::span<const Option> CommonOptionTable() { return kCommonOptions; }
+
+CommonOptions ReadCommonOptions(const OptionValues& args) {
     CommonOptions options;
-    options.pluginPath = args.Value("--plugin");
-    options.prefsDir = args.Value("--prefs-dir");
-    options.quiet = args.Has("--quiet");
-    if (args.Has("--plugin") && options.pluginPath.empty()) throw UsageError("--plugin needs a bundle path");
-    if (args.Has("--prefs-dir") && options.prefsDir.empty()) throw UsageError("--prefs-dir needs a folder");
+    options.pluginPath = args.Text("--plugin");
+    options.prefsDir = args.Text("--prefs-dir");
+    options.quiet = args.Flag("--quiet");
     return options;
 }
 

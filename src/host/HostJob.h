@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "CommandLine.h"
+#include "Options.h"
 #include "PluginLoader.h"
 
 namespace host {
@@ -21,11 +21,10 @@ struct CommonOptions {
     bool quiet = false;
 };
 
-// The options every command takes, for Args' lists.
-#define TONEFADE_COMMON_SWITCHES "--quiet", "--help"
-#define TONEFADE_COMMON_VALUED "--plugin", "--prefs-dir"
+// The table of the options every command takes.
+std::span<const Option> CommonOptionTable();
 
-CommonOptions ReadCommonOptions(const Args& args);
+CommonOptions ReadCommonOptions(const OptionValues& values);
 
 // Makes the preferences folder current and loads the plug-in; throws JobFailure.
 LoadedPlugin LoadPluginFor(const CommonOptions& options);

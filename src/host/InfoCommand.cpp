@@ -12,16 +12,6 @@
 
 namespace host {
 
-const char* const kInfoUsage =
-    "usage: tonefade-host info [INPUT] [--json] [--plugin BUNDLE] [--prefs-dir DIR]\n"
-    "\n"
-    "Loads the plug-in and prints its description of itself: type, flags, the host's\n"
-    "sliders with their labels and defaults, the button title and the group. With INPUT,\n"
-    "also the clip as the plug-in would see it: frames, size, frame rate and audio.\n"
-    "  --json           one JSON object instead of text\n"
-    "  --plugin BUNDLE  the plug-in bundle (default: the one built beside this program)\n"
-    "  --prefs-dir DIR  the preferences folder (default: the user's)\n";
-
 namespace {
 
 // The plug-in's texts are Mac Roman, zero-terminated within their fields.
@@ -138,21 +128,14 @@ std::string DescribeClip(const std::string& path, const FrameSource& clip, bool 
            " frames/s\naudio    " + sampleRate + " Hz, " + channels + " channels\n";
 }
 
-}  // namespace
-
-int RunInfo(int argc, char** argv) {
-    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--json"}, {TONEFADE_COMMON_VALUED});
-    if (args.Has("--help")) {
-        std::fputs(kInfoUsage, stdout);
-        return 0;
-    }
-    args.ExpectPositional({}, 1);
+int RunInfo(const OptionValues& args) {
     CommonOptions common = ReadCommonOptions(args);
     LoadedPlugin plugin = LoadPluginFor(common);
+    const bool json = args.Flag("--json");
     std::unique_ptr<FrameSource> input;
-    if (!args.Positional().empty()) {
+    if (!args.Arguments().empty()) {
         std::string error;
-        input = OpenClip(args.Positional()[0], ReaderOptions{}, &error);
+        input = OpenClip(args.Arguments()[0], ReaderOptions{}, &error);
         if (!input) throw JobFailure(error);
     }
     MemoryClip clip(16, 16);  // the description asks nothing of the clip
@@ -161,14 +144,35 @@ int RunInfo(int argc, char** argv) {
     if (result != kPluginOK)
         throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(result) + " (" +
                          std::to_string(int(result)) + ")");
-    std::string text = args.Has("--json") ? DescribeJson(session.Params(), plugin.bundlePath)
-                                          : DescribeText(session.Params(), plugin.bundlePath);
+    std::string text = json ? DescribeJson(session.Params(), plugin.bundlePath)
+                            : DescribeText(session.Params(), plugin.bundlePath);
     if (input) {
-        if (args.Has("--json")) text.erase(text.rfind('}'));  // the clip joins the same object
-        text += DescribeClip(args.Positional()[0], *input, args.Has("--json"));
+        if (json) text.erase(text.rfind('}'));  // the clip joins the same object
+        text += DescribeClip(args.Arguments()[0], *input, json);
     }
     std::fputs(text.c_str(), stdout);
     return 0;
 }
+
+constexpr Argument kInfoArguments[] = {
+    {.name = "INPUT", .help = "a clip: also shows it as the plug-in would see it", .required = false},
+};
+
+constexpr Option kInfoOptions[] = {
+    {.name = "--json", .help = "prints one JSON object instead of text"},
+};
+
+}  // namespace
+
+extern const Command kInfoCommand{
+    .name = "info",
+    .summary = "print the plug-in's description of itself (--json for JSON)",
+    .arguments = kInfoArguments,
+    .description = "Loads the plug-in and prints its description of itself: type, flags, the editor's sliders "
+                   "with their labels and defaults, the button title and the group. With INPUT, also the clip as "
+                   "the plug-in would see it: frames, size, frame rate and sound.",
+    .options = kInfoOptions,
+    .run = RunInfo,
+};
 
 }  // namespace host

@@ -5,12 +5,11 @@
 #include <string>
 
 #include "HYPluginAPI.h"
+#include "Options.h"
 
 namespace host {
 
-extern const char* const kInfoUsage;
-
-int RunInfo(int argc, char** argv);
+extern const Command kInfoCommand;
 
 // The description in the parameter block after kPlugGetInfo, as text or JSON.
 std::string DescribeText(const HYPluginParams& params, const std::string& bundlePath);

@@ -17,41 +17,6 @@
 
 namespace host {
 
-const char* const kRenderUsage =
-    "usage: tonefade-host render INPUT OUTPUT [options]\n"
-    "\n"
-    "Renders INPUT through the plug-in into OUTPUT: kPlugInitialize, kPlugDoFrame for\n"
-    "every frame, kPlugTerminate, as the video editor does.\n"
-    "  INPUT   a video file FFmpeg reads, or an image sequence: frames/%04d.png|.ppm|.pam\n"
-    "          (numbered on from the first of 0..4 that exists)\n"
-    "  OUTPUT  .mp4 (H.264 when available, else MPEG-4), .mkv, .mov, ... with audio;\n"
-    "          an image sequence out/%04d.png|.ppm|.pam (exact pixels, PAM keeps alpha;\n"
-    "          file numbers are the clip's frame numbers from 0); /dev/null writes nothing\n"
-    "  --fade-in N        fade-in length in frames (default 0)\n"
-    "  --fade-out N       fade-out length in frames (default 0)\n"
-    "  --sliders A,B,C    the host's three slider values, 0..1 (default 0.5,0.5,0.5)\n"
-    "  --size WxH         frame size the plug-in renders at (default: the input's)\n"
-    "  --proxy            render a proxy: 240 lines high unless --size, low quality, no audio\n"
-    "  --start N          first frame to render (default 0)\n"
-    "  --frames M         number of frames to render (default: to the end). The plug-in sees\n"
-    "                     the whole clip, so segments join into exactly one full render\n"
-    "  --rate FPS         frame rate of an image-sequence input (default 30)\n"
-    "  --threads N        decoder and encoder threads (default 0: FFmpeg chooses)\n"
-    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
-    "  --prefs-dir DIR    the preferences folder with the plug-in's settings (default: the user's)\n"
-    "  --quiet            no progress bar and no summary\n";
-
-const char* const kThumbnailUsage =
-    "usage: tonefade-host thumbnail INPUT OUTPUT.png [--frame N] [--size WxH] [options]\n"
-    "\n"
-    "Writes the plug-in's placeholder frame (kPlugFilePlaceHolder) for frame N of INPUT.\n"
-    "  --frame N          the frame, as the host's best thumbnail offset (default 0)\n"
-    "  --size WxH         size of the picture (default: the input's)\n"
-    "  --plugin BUNDLE    the plug-in bundle (default: the one built beside this program)\n"
-    "  --prefs-dir DIR    the preferences folder (default: the user's)\n"
-    "  --quiet            no summary\n"
-    "OUTPUT may also be .ppm or .pam (with alpha); /dev/null writes nothing.\n";
-
 namespace {
 
 // Passes frames through and keeps why the last read failed: the host's callbacks can
@@ -90,23 +55,22 @@ struct RenderSettings {
     ReaderOptions reader;
 };
 
-RenderSettings ParseRender(const Args& args) {
-    args.ExpectPositional({"INPUT", "OUTPUT"});
+RenderSettings ParseRender(const OptionValues& args) {
     RenderSettings s;
-    s.input = args.Positional()[0];
-    s.output = args.Positional()[1];
+    s.input = args.Arguments()[0];
+    s.output = args.Arguments()[1];
     s.common = ReadCommonOptions(args);
-    const long kMaxFrames = 100000000;
-    s.pass.fadeIn = int(ParseInteger("--fade-in", args.Value("--fade-in", "0"), 0, kMaxFrames));
-    s.pass.fadeOut = int(ParseInteger("--fade-out", args.Value("--fade-out", "0"), 0, kMaxFrames));
-    if (args.Has("--sliders")) ParseSliders("--sliders", args.Value("--sliders"), s.pass.sliders);
-    if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &s.width, &s.height);
-    s.pass.proxy = args.Has("--proxy");
-    s.pass.start = int(ParseInteger("--start", args.Value("--start", "0"), 0, kMaxFrames));
-    s.framesGiven = args.Has("--frames");
-    if (s.framesGiven) s.pass.count = int(ParseInteger("--frames", args.Value("--frames"), 1, kMaxFrames));
-    s.reader.sequenceRate = ParseNumber("--rate", args.Value("--rate", "30"), 0.001, 1000.0);
-    s.reader.threads = int(ParseInteger("--threads", args.Value("--threads", "0"), 0, 64));
+    s.pass.fadeIn = int(args.Integer("--fade-in"));
+    s.pass.fadeOut = int(args.Integer("--fade-out"));
+    for (std::size_t i = 0; i < 3; ++i) s.pass.sliders[i] = float(args.Numbers("--sliders")[i]);
+    s.width = args.Size("--size").width;
+    s.height = args.Size("--size").height;
+    s.pass.proxy = args.Flag("--proxy");
+    s.pass.start = int(args.Integer("--start"));
+    s.framesGiven = args.Given("--frames");
+    if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
+    s.reader.sequenceRate = args.Number("--rate");
+    s.reader.threads = int(args.Integer("--threads"));
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
@@ -183,13 +147,7 @@ bool WriteThumbnail(GWorldPtr picture, ImageKind kind, const std::string& output
     return true;
 }
 
-}  // namespace
-
-int RunRender(int argc, char** argv) {
-    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES, "--proxy"},
-              {TONEFADE_COMMON_VALUED, "--fade-in", "--fade-out", "--sliders", "--size", "--start", "--frames",
-               "--rate", "--threads"});
-    if (args.Has("--help")) return std::fputs(kRenderUsage, stdout), 0;
+int RunRender(const OptionValues& args) {
     RenderSettings s = ParseRender(args);
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(s.common);
@@ -219,15 +177,11 @@ int RunRender(int argc, char** argv) {
     return 0;
 }
 
-int RunThumbnail(int argc, char** argv) {
-    Args args(argc, argv, 2, {TONEFADE_COMMON_SWITCHES}, {TONEFADE_COMMON_VALUED, "--frame", "--size"});
-    if (args.Has("--help")) return std::fputs(kThumbnailUsage, stdout), 0;
-    args.ExpectPositional({"INPUT", "OUTPUT.png"});
-    const std::string input = args.Positional()[0], output = args.Positional()[1];
+int RunThumbnail(const OptionValues& args) {
+    const std::string input = args.Arguments()[0], output = args.Arguments()[1];
     CommonOptions common = ReadCommonOptions(args);
-    const int frame = int(ParseInteger("--frame", args.Value("--frame", "0"), 0, 100000000));
-    int width = 0, height = 0;
-    if (args.Has("--size")) ParseSize("--size", args.Value("--size"), &width, &height);
+    const int frame = int(args.Integer("--frame"));
+    int width = args.Size("--size").width, height = args.Size("--size").height;
     // /dev/null takes the picture and keeps nothing, as it does for render.
     const ImageKind kind = output == "/dev/null" ? ImageKind::Png : ImageKindOf(output);
     if (kind == ImageKind::None || IsSequencePattern(output))
@@ -260,5 +214,77 @@ int RunThumbnail(int argc, char** argv) {
                      input.c_str(), width, height, output.c_str());
     return 0;
 }
+
+// ---------------------------------------------------------------------------------------
+// The commands' tables
+
+constexpr long kMaxFrames = 100000000;
+
+constexpr Argument kRenderArguments[] = {
+    {.name = "INPUT",
+     .help = "a video file FFmpeg reads, or an image sequence: frames/%04d.png, .ppm or .pam (numbered on from the "
+             "first of 0 to 4 that exists)"},
+    {.name = "OUTPUT",
+     .help = ".mp4 (H.264 when available, else MPEG-4), .mkv, .mov, ... with the sound; an image sequence "
+             "out/%04d.png, .ppm or .pam (exact pixels, PAM keeps alpha; file numbers are the clip's frame numbers "
+             "from 0); /dev/null writes nothing"},
+};
+
+constexpr Option kRenderOptions[] = {
+    {.name = "--fade-in", .kind = OptionKind::Integer, .value = "N", .help = "fade-in length in frames",
+     .byDefault = "0", .min = 0, .max = kMaxFrames},
+    {.name = "--fade-out", .kind = OptionKind::Integer, .value = "N", .help = "fade-out length in frames",
+     .byDefault = "0", .min = 0, .max = kMaxFrames},
+    {.name = "--sliders", .kind = OptionKind::Numbers, .value = "A,B,C",
+     .help = "the editor's three slider values, each from 0 to 1", .byDefault = "0.5,0.5,0.5", .min = 0, .max = 1,
+     .count = 3},
+    {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the frame size the plug-in renders at",
+     .defaultNote = "the input's"},
+    {.name = "--proxy", .help = "renders a proxy: 240 lines high unless --size, low quality, no sound"},
+    {.name = "--start", .kind = OptionKind::Integer, .value = "N", .help = "the first frame to render",
+     .byDefault = "0", .min = 0, .max = kMaxFrames},
+    {.name = "--frames", .kind = OptionKind::Integer, .value = "M",
+     .help = "how many frames to render. The plug-in sees the whole clip, so segments join into exactly one full "
+             "render",
+     .defaultNote = "to the end", .min = 1, .max = kMaxFrames},
+    {.name = "--rate", .kind = OptionKind::Number, .value = "FPS", .help = "the frame rate of an image-sequence input",
+     .byDefault = "30", .min = 0.001, .max = 1000},
+    {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
+     .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
+};
+
+constexpr Argument kThumbnailArguments[] = {
+    {.name = "INPUT", .help = "a video file or an image sequence, as for render"},
+    {.name = "OUTPUT.png", .help = "the picture: .png, or .ppm or .pam (with alpha); /dev/null keeps nothing"},
+};
+
+constexpr Option kThumbnailOptions[] = {
+    {.name = "--frame", .kind = OptionKind::Integer, .value = "N",
+     .help = "the frame, as the editor's best thumbnail offset", .byDefault = "0", .min = 0, .max = kMaxFrames},
+    {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the size of the picture",
+     .defaultNote = "the input's"},
+};
+
+}  // namespace
+
+extern const Command kRenderCommand{
+    .name = "render",
+    .summary = "render a video file or image sequence through the plug-in",
+    .arguments = kRenderArguments,
+    .description = "Renders INPUT through the plug-in into OUTPUT, every frame in turn, as the video editor does. "
+                   "The effect's settings come from the preferences folder.",
+    .options = kRenderOptions,
+    .run = RunRender,
+};
+
+extern const Command kThumbnailCommand{
+    .name = "thumbnail",
+    .summary = "write the plug-in's placeholder picture for one frame of a clip",
+    .arguments = kThumbnailArguments,
+    .description = "Writes the picture the plug-in gives the editor to stand for the clip: frame N of INPUT, "
+                   "with the effect.",
+    .options = kThumbnailOptions,
+    .run = RunThumbnail,
+};
 
 }  // namespace host

@@ -2,14 +2,13 @@
 // file or an image sequence) and `tonefade-host thumbnail` (the placeholder frame).
 #pragma once
 
+#include "Options.h"
+
 namespace host {
 
-extern const char* const kRenderUsage;
-extern const char* const kThumbnailUsage;
-
-// Both return the exit status; wrong usage is thrown as UsageError, a failed job as
-// JobFailure.
-int RunRender(int argc, char** argv);
-int RunThumbnail(int argc, char** argv);
+// Their runs return the exit status; wrong usage is thrown as UsageError, a failed job
+// as JobFailure.
+extern const Command kRenderCommand;
+extern const Command kThumbnailCommand;
 
 }  // namespace host

@@ -1,0 +1,41 @@
+// The list of commands and what every command does before its own work.
+#include "Commands.h"
+
+#include <cstdio>
+
+#include "ConfigureCommand.h"
+#include "Demo.h"
+#include "HostJob.h"
+#include "InfoCommand.h"
+#include "RenderCommand.h"
+
+namespace host {
+
+std::span<const Command* const> Commands() {
+    static const Command* const kCommands[] = {&kRenderCommand, &kThumbnailCommand, &kInfoCommand, &kConfigureCommand,
+                                               &kDemoCommand};
+    return kCommands;
+}
+
+std::string ProgramUsage() {
+    std::string out = "usage: tonefade-host COMMAND [OPTIONS]\n\nCommands:\n";
+    for (const Command* c : Commands()) out += UsageItem(std::string("  ") + c->name, c->summary, 13);
+    out += "\nEvery command takes";
+    std::span<const Option> common = CommonOptionTable();
+    for (std::size_t i = 0; i < common.size(); ++i)
+        out += (i == 0 ? " " : i + 1 == common.size() ? " and " : ", ") + OptionSynopsis(common[i]);
+    return out + ".\nRun 'tonefade-host COMMAND --help' for a command's options.\n";
+}
+
+int RunCommand(const std::string& name, int argc, char** argv) {
+    for (const Command* command : Commands()) {
+        if (name != command->name) continue;
+        OptionValues values(*command, CommonOptionTable(), argc, argv, 2);
+        if (values.Flag("--help")) return std::fputs(Usage(*command, CommonOptionTable()).c_str(), stdout), 0;
+        return command->run(values);
+    }
+    std::fprintf(stderr, "tonefade-host: unknown command %s (see tonefade-host --help)\n", name.c_str());
+    return 2;
+}
+
+}  // namespace host
