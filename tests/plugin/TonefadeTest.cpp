@@ -137,18 +137,30 @@ TEST_P(TonefadeKernel, MatchesDefinitionAcrossWidthsAndSliders) {
     }
 }
 
-// Every (channel, grey) pair a pixel can have, through the red channel (row = red, column =
-// green + blue), for each slider of the usual range: corrections must hold wherever they apply.
-TEST_P(TonefadeKernel, EveryReachablePairForSlidersZeroToHundred) {
-    const int w = 511, h = 256;
+// Every (channel, grey) pair a pixel can have, on each colour channel in turn: band k of 256
+// rows carries the row's value in channel k and the column's (0..510) split over the other
+// two. For each slider of the usual range, and the forms beyond it: the vector code treats
+// the channels in different lanes, and corrections must hold wherever they apply.
+TEST_P(TonefadeKernel, EveryReachablePairOnEveryChannel) {
+    const int w = 511, h = 3 * 256;
     Pixels src(w * h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            src[y * w + x] = {UInt8(x), UInt8(y), UInt8(std::min(x, 255)), UInt8(x - std::min(x, 255))};
+        for (int x = 0; x < w; ++x) {
+            UInt8 c[3];
+            c[y / 256] = UInt8(y);
+            c[(y / 256 + 1) % 3] = UInt8(std::min(x, 255));
+            c[(y / 256 + 2) % 3] = UInt8(x - std::min(x, 255));
+            src[y * w + x] = {UInt8(x ^ y), c[0], c[1], c[2]};
+        }
     World a(w, h), b(w, h);
     PutPixels(a.gw, src, w);
+    std::vector<int> sliders;
+    for (int s = 0; s <= 100; ++s) sliders.push_back(s);
+    for (int s : {-32768, -20050, -12701, -12700, -150, -50, -1, 101, 150, 199, 12799, 12800, 20050, 25550, 25600,
+                  32767})
+        sliders.push_back(s);
     std::vector<UInt8> ref(256 * 256);  // [mixer][channel]
-    for (int slider = 0; slider <= 100; ++slider) {
+    for (int slider : sliders) {
         for (int i = 0; i < 256 * 256; ++i) ref[i] = RefChannel(i % 256, i / 256, SInt16(slider));
         TonefadeEffect(a.gw, b.gw, Rect{0, 0, SInt16(h), SInt16(w)}, true, SInt16(slider));
         Pixels want = src;
