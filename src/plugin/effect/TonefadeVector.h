@@ -4,14 +4,12 @@
 // one instruction set can stand in for another's at link time.
 //
 // Pixels are read as little-endian words: alpha in bits 0-7, red 8-15, green 16-23, blue
-// 24-31. The integer forms interleave each byte with its pixel's grey (unpack), so that one
-// multiply-add of unsigned bytes by signed byte weights gives w0·c + w1·grey per 16-bit lane;
-// alpha is weighted so that it comes back as it was. See TonefadePlan.h for the forms.
+// 24-31. The integer forms put each byte beside its pixel's grey in a 16-bit lane, so that one
+// multiply-add of unsigned bytes by signed byte weights gives w0·c + w1·grey per lane; alpha
+// is weighted so that it comes back as it was. See TonefadePlan.h for the forms.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "effect/TonefadePlan.h"
 #include "effect/TonefadeRows.h"
