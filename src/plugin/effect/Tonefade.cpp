@@ -92,9 +92,12 @@ bool CanWalk(GWorldPtr source, GWorldPtr dest, const PixelAccess& src, const Pix
 }
 
 // A target larger than a share of the last-level cache would only push the source out of
-// it: its stores then bypass the cache. The share stays within 4..32 MiB whatever the
+// it: its stores then bypass the cache, when the row kernels keep up with the memory (copies,
+// light forms). Where the arithmetic is the bound, and stores of both kinds mixed in one
+// frame, streaming was measured slower. The share stays within 4..32 MiB whatever the
 // processor reports (virtual machines report the whole host's cache).
-bool StreamsTarget(std::size_t sourceAndTargetBytes) {
+bool StreamsTarget(std::size_t sourceAndTargetBytes, const TonefadePlan* plan) {
+    if (plan != nullptr && !TonefadePlanIsLight(*plan)) return false;
     static const std::size_t kThreshold = [] {
         long bytes = -1;
 #ifdef _SC_LEVEL3_CACHE_SIZE
@@ -137,7 +140,7 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
     if (plan != nullptr && rows.usesTable && !plan->exactOnly) EnsureTonefadeTable(*plan);
     // In place, the pixels outside are already where they belong.
     const bool copy = copyRest && !(src.base == dst.base && src.rowBytes == dst.rowBytes);
-    const FrameWalk walk{rows, plan, inside, width, copy, StreamsTarget(std::size_t(width) * height * 8)};
+    const FrameWalk walk{rows, plan, inside, width, copy, StreamsTarget(std::size_t(width) * height * 8, plan)};
 
     const UInt8* s = reinterpret_cast<const UInt8*>(src.base);
     UInt8* d = reinterpret_cast<UInt8*>(dst.base);

@@ -160,6 +160,11 @@ UInt8 TonefadeExactChannel(int c, int mixer, double percent) {
     return UInt8(TruncWrap16(double(c) + product));
 }
 
+bool TonefadePlanIsLight(const TonefadePlan& plan) {
+    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple;
+    return !plan.exactOnly && cheapForm && plan.corrections == 0;
+}
+
 TonefadePlan& TonefadePlanFor(SInt16 slider) {
     // One cache per thread: a render on another thread never sees a slot half rebuilt.
     thread_local std::array<TonefadePlan, kCachedPlans> cache;
