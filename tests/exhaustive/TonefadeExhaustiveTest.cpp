@@ -1,6 +1,6 @@
 // Every 24-bit colour through the Tonefade kernel, on every row kernel and arithmetic, against
-// the effect computed per pixel from its definition; and every reachable (channel, grey)
-// pair for a wide sweep of slider values.
+// the effect computed per pixel from its definition, for amounts of every integer form; and
+// every reachable (channel, grey) pair on every channel for a wide sweep of slider values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,22 +93,38 @@ TEST_P(TonefadeExhaustive, EveryColour) {
     }
 }
 
-// Every pair a pixel can have, through the red channel (row = red, column = green + blue),
-// for every slider from -300 to 400 and a stride through the rest of the 16-bit range.
-TEST_P(TonefadeSweep, EveryReachablePair) {
-    const int w = 511, h = 256;
+// Every pair a pixel can have, on each colour channel in turn (band k of 256 rows carries the
+// row's value in channel k, the column's 0..510 split over the other two), for every slider
+// from -300 to 400 and a stride through the rest of the 16-bit range, against a table of the
+// definition per slider.
+TEST_P(TonefadeSweep, EveryReachablePairOnEveryChannel) {
+    const int w = 511, h = 3 * 256;
     World src(w, h), dst(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            src.Row(y)[x] = {UInt8(x), UInt8(y), UInt8(std::min(x, 255)), UInt8(x - std::min(x, 255))};
+        for (int x = 0; x < w; ++x) {
+            UInt8 c[3];
+            c[y / 256] = UInt8(y);
+            c[(y / 256 + 1) % 3] = UInt8(std::min(x, 255));
+            c[(y / 256 + 2) % 3] = UInt8(x - std::min(x, 255));
+            src.Row(y)[x] = {UInt8(x + y), c[0], c[1], c[2]};
+        }
     std::vector<int> sliders;
     for (int s = -300; s <= 400; ++s) sliders.push_back(s);
     for (int s = -32768; s <= 32767; s += 61) sliders.push_back(s);
     sliders.push_back(32767);
+    std::vector<UInt8> ref(256 * 256);  // [mixer][channel]
     for (int s : sliders) {
-        std::string first;
-        const long bad = Mismatches(src, dst, w, h, SInt16(s), &first);
-        ASSERT_EQ(bad, 0) << "slider " << s << ", first: " << first;
+        for (int i = 0; i < 256 * 256; ++i) ref[i] = RefChannel(i % 256, i / 256, SInt16(s));
+        TonefadeEffect(src.gw, dst.gw, Rect{0, 0, SInt16(h), SInt16(w)}, true, SInt16(s));
+        long bad = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const pixRec in = src.Row(y)[x], got = dst.Row(y)[x];
+                const int m = 256 * ((in.red + in.green + in.blue) / 3);
+                const pixRec want = {in.alpha, ref[m + in.red], ref[m + in.green], ref[m + in.blue]};
+                bad += std::memcmp(&got, &want, sizeof got) != 0;
+            }
+        ASSERT_EQ(bad, 0) << "slider " << s;
     }
 }
 
@@ -127,7 +143,10 @@ const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{To
                                       Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
                                       Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true});
 
-const auto kSliders = ::testing::Values<SInt16>(-50, 0, 1, 29, 30, 50, 57, 80, 99, 100, 200);
+// The blend (with and without corrections), extrapolation (also by whole multiples and with
+// corrections), and the wide forms near and far.
+const auto kSliders = ::testing::Values<SInt16>(-32768, -20050, -12701, -150, -50, -29, 0, 1, 29, 30, 50, 57, 80, 99,
+                                                100, 101, 150, 200, 1000, 12800, 20050, 25600, 32767);
 
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive, ::testing::Combine(kModes, kSliders), CaseName);
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, SweepName);

@@ -107,6 +107,8 @@ TEST_P(TonefadeKernel, WorkedExamples) {
         {-32768, {4, 255, 0, 0}, {4, 152, 52, 52}},     {32767, {5, 0, 0, 255}, {5, 203, 203, 104}},
         {29, {6, 0, 150, 150}, {6, 28, 135, 135}},      // the integer form would give red 29
         {68, {8, 224, 0, 0}, {8, 121, 50, 50}},         // the integer form would give red 122
+        {20050, {7, 200, 201, 200}, {7, 200, 0, 200}},  // green: t = 50 >= 0 by one step of c
+        {-20050, {7, 202, 200, 202}, {7, 146, 0, 146}},  // green: t = -50 < 0 by one step of c
     };
     for (const Case& c : cases) {
         World src(1, 1), dst(1, 1);
@@ -118,7 +120,9 @@ TEST_P(TonefadeKernel, WorkedExamples) {
 }
 
 TEST_P(TonefadeKernel, MatchesDefinitionAcrossWidthsAndSliders) {
-    const SInt16 sliders[] = {-32768, -300, -1, 0, 1, 29, 55, 56, 57, 58, 68, 70, 82, 99, 100, 101, 200, 32767};
+    const SInt16 sliders[] = {-32768, -25401, -20000, -12701, -12700, -300, -1, 0,     1,     29,
+                              55,     56,     57,     58,     68,     70,   82, 99,    100,   101,
+                              150,    200,    12799,  12800,  20000,  25500, 25599, 25600, 32767};
     for (int w : {1, 7, 8, 15, 16, 17, 31, 33, 64, 67}) {
         const Pixels src = RandomPixels(w * 2, unsigned(w));
         for (SInt16 slider : sliders)
@@ -133,18 +137,30 @@ TEST_P(TonefadeKernel, MatchesDefinitionAcrossWidthsAndSliders) {
     }
 }
 
-// Every (channel, grey) pair a pixel can have, through the red channel (row = red, column =
-// green + blue), for each slider of the usual range: corrections must hold wherever they apply.
-TEST_P(TonefadeKernel, EveryReachablePairForSlidersZeroToHundred) {
-    const int w = 511, h = 256;
+// Every (channel, grey) pair a pixel can have, on each colour channel in turn: band k of 256
+// rows carries the row's value in channel k and the column's (0..510) split over the other
+// two. For each slider of the usual range, and the forms beyond it: the vector code treats
+// the channels in different lanes, and corrections must hold wherever they apply.
+TEST_P(TonefadeKernel, EveryReachablePairOnEveryChannel) {
+    const int w = 511, h = 3 * 256;
     Pixels src(w * h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            src[y * w + x] = {UInt8(x), UInt8(y), UInt8(std::min(x, 255)), UInt8(x - std::min(x, 255))};
+        for (int x = 0; x < w; ++x) {
+            UInt8 c[3];
+            c[y / 256] = UInt8(y);
+            c[(y / 256 + 1) % 3] = UInt8(std::min(x, 255));
+            c[(y / 256 + 2) % 3] = UInt8(x - std::min(x, 255));
+            src[y * w + x] = {UInt8(x ^ y), c[0], c[1], c[2]};
+        }
     World a(w, h), b(w, h);
     PutPixels(a.gw, src, w);
+    std::vector<int> sliders;
+    for (int s = 0; s <= 100; ++s) sliders.push_back(s);
+    for (int s : {-32768, -20050, -12701, -12700, -150, -50, -1, 101, 150, 199, 12799, 12800, 20050, 25550, 25600,
+                  32767})
+        sliders.push_back(s);
     std::vector<UInt8> ref(256 * 256);  // [mixer][channel]
-    for (int slider = 0; slider <= 100; ++slider) {
+    for (int slider : sliders) {
         for (int i = 0; i < 256 * 256; ++i) ref[i] = RefChannel(i % 256, i / 256, SInt16(slider));
         TonefadeEffect(a.gw, b.gw, Rect{0, 0, SInt16(h), SInt16(w)}, true, SInt16(slider));
         Pixels want = src;
@@ -273,24 +289,31 @@ INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeKernel,
                                            Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true}),
                          ModeName);
 
-// Which arithmetic serves which slider: the exhaustive tests rely on meeting all three kinds.
+// Which form serves which slider: the exhaustive tests rely on meeting every kind. Beyond
+// 0..100 the step a = floor(slider / 100) chooses between the two extrapolations (|a| <= 127
+// or not); 110 and 116 need more correction runs than the lookup holds.
 TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
-    using enum TonefadeArithmetic;
+    using enum TonefadeForm;
     struct Case {
         SInt16 slider;
-        TonefadeArithmetic arithmetic;
+        TonefadeForm form;
         bool corrected;
-    } cases[] = {{0, kInteger, false},  {50, kInteger, false}, {100, kInteger, false}, {29, kInteger, true},
-                 {56, kInteger, true},  {-1, kExact, false},   {101, kExact, false},   {-32768, kExact, false}};
+    } cases[] = {{0, kBlend, false},           {50, kBlend, false},           {100, kBlend, false},
+                 {29, kBlend, true},           {56, kBlend, true},            {-1, kExtrapolate, false},
+                 {101, kExtrapolate, false},   {-29, kExtrapolate, true},     {12799, kExtrapolate, false},
+                 {-12700, kExtrapolate, false}, {12800, kExtrapolateWide, false}, {-12701, kExtrapolateWide, false},
+                 {32767, kExtrapolateWide, false}, {-32768, kExtrapolateWide, false}, {110, kExact, false},
+                 {116, kExact, false}};
     for (const Case& c : cases) {
         const TonefadeSliderInfo info = GetTonefadeSliderInfo(c.slider);
-        EXPECT_EQ(info.arithmetic, c.arithmetic) << c.slider;
+        EXPECT_EQ(info.form, c.form) << c.slider;
+        EXPECT_EQ(info.arithmetic == TonefadeArithmetic::kExact, c.form == kExact) << c.slider;
         EXPECT_EQ(info.corrections > 0, c.corrected) << c.slider;
     }
     SetTonefadeExactOnlyForTesting(true);
-    EXPECT_EQ(GetTonefadeSliderInfo(50).arithmetic, kExact);
+    EXPECT_EQ(GetTonefadeSliderInfo(50).arithmetic, TonefadeArithmetic::kExact);
     SetTonefadeExactOnlyForTesting(false);
-    EXPECT_EQ(GetTonefadeSliderInfo(50).arithmetic, kInteger);
+    EXPECT_EQ(GetTonefadeSliderInfo(50).arithmetic, TonefadeArithmetic::kInteger);
 }
 
 }  // namespace

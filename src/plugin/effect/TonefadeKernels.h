@@ -1,5 +1,5 @@
 // TonefadeKernels: the instruction-set choice behind TonefadeEffect and the switches that
-// let tests and benchmarks run every row kernel and both arithmetics on one machine.
+// let tests and benchmarks run every row kernel and every arithmetic on one machine.
 #pragma once
 
 #include "MacTypes.h"
@@ -10,19 +10,23 @@ enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512 };
 // Whether this processor (and its operating system) can run the kernels; kAuto and kScalar
 // always can.
 bool TonefadeISASupported(TonefadeISA isa);
-// Makes TonefadeEffect use the given kernels; kAuto goes back to the widest available.
-// Returns false and changes nothing when the processor lacks the instruction set.
+// Makes TonefadeEffect use the given kernels; kAuto goes back to the widest available, the
+// kernels chosen when the plug-in was loaded. Returns false and changes nothing when the
+// processor lacks the instruction set.
 bool SetTonefadeISAForTesting(TonefadeISA isa);
 // The kernels TonefadeEffect runs now (never kAuto).
 TonefadeISA CurrentTonefadeISA();
 
-// How the pixels of a slider value are computed: the integer form (with its corrections),
+// How the pixels of a slider value are computed: an integer form (with its corrections),
 // once it has been checked equal to the double expression on all 65,536 (channel, grey)
-// pairs, or the double expression itself.
+// pairs, or the double expression itself. The forms: kBlend for 0..100; kExtrapolate beyond,
+// while slider / 100 stays within ±128; kExtrapolateWide for the rest of the 16-bit range.
 enum class TonefadeArithmetic : int { kInteger, kExact };
+enum class TonefadeForm : int { kExact, kBlend, kExtrapolate, kExtrapolateWide };
 struct TonefadeSliderInfo {
     TonefadeArithmetic arithmetic;
     int corrections;  // runs of pairs where the integer form needed patching
+    TonefadeForm form;
 };
 TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1);
 // Makes every slider value take the double expression, so that its vector code can be

@@ -1,0 +1,195 @@
+// TonefadePlan: builds the plan of an amount. Picks the integer form and its constants,
+// then runs the form lane by lane, as the vector kernels do in their 16-bit lanes, on every
+// (channel, grey) pair against the double expression; where they part, records runs of
+// corrections, and where the runs do not fit the vector lookup, falls back to the doubles.
+#include "effect/TonefadePlan.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+
+namespace {
+
+// --- The arithmetic of one channel -------------------------------------------------------
+
+// c + (mixer − c) × percent stays within ±kLargestValue for every 16-bit slider, so the
+// vector code's 32-bit truncation of it is exact.
+constexpr double kLargestValue = 255.0 + 255.0 * (32768.0 / 100.0);
+static_assert(kLargestValue < 2147483647.0);
+
+constexpr bool DividesExactly(long mul, int shift, long divisor, long largest) {
+    for (long t = 0; t <= largest; ++t)
+        if (((t * mul) >> shift) != t / divisor) return false;
+    return true;
+}
+static_assert(DividesExactly(kTonefadeDiv100Mul, kTonefadeDiv100Shift, 100, 25500 + 99));
+static_assert(DividesExactly(kTonefadeDiv3Mul, kTonefadeDiv3Shift, 3, 765));
+static_assert(kTonefadeDiv100Shift >= 16 && kTonefadeDiv3Shift == 16);  // a high-half multiply
+
+// trunc toward zero, then the low 16 bits of the 64-bit integer. What a 64-bit integer
+// cannot hold (NaN and the infinities too) counts as 0 instead of being cast.
+SInt16 TruncWrap16(double v) {
+    constexpr double kTwo63 = 9223372036854775808.0;
+    if (!(v >= -kTwo63 && v < kTwo63)) return 0;
+    return SInt16(UInt16(UInt64(SInt64(v))));
+}
+
+// --- One 16-bit lane of the vector code ------------------------------------------------------
+// The same steps the vector kernels take, with their wrap-around and saturation.
+
+SInt16 Wrap16(int v) { return SInt16(UInt16(unsigned(v))); }
+// Unsigned bytes times signed byte weights, the pair summed with signed saturation.
+int MultiplyAddBytes(int c, int m, int wc, int wm) { return std::clamp(c * wc + m * wm, -32768, 32767); }
+int HighHalf(int a, int b) { return int((unsigned(UInt16(a)) * unsigned(UInt16(b))) >> 16); }
+int LowHalf(int a, int b) { return Wrap16(int(unsigned(a) * unsigned(b))); }
+
+UInt8 IntegerLane(const TonefadePlan& plan, int c, int m) {
+    int u = MultiplyAddBytes(c, m, 100 - plan.blendWeight, plan.blendWeight);
+    const auto hundredths = [](int x) { return HighHalf(x, kTonefadeDiv100Mul) >> (kTonefadeDiv100Shift - 16); };
+    if (plan.form == TonefadeForm::kBlend) return UInt8(hundredths(u));
+    if (plan.multiple) return UInt8(MultiplyAddBytes(c, m, 1 - plan.step, plan.step) & 0xFF);
+    if (!plan.wide) {
+        const int q = hundredths(u);
+        SInt16 value = Wrap16(q + MultiplyAddBytes(c, m, -plan.step, plan.step));
+        if (plan.truncates && value < 0 && UInt16(u) != UInt16(LowHalf(q, 100))) value = Wrap16(value + 1);
+        return UInt8(value & 0xFF);
+    }
+    const int sigma = plan.step > 0 ? 1 : -1;
+    const int d = MultiplyAddBytes(c, m, -sigma, sigma);
+    if (plan.truncates && d + (c >= plan.signLimit ? 1 : 0) < 0) u += 99;
+    return UInt8(Wrap16(hundredths(u) + LowHalf(d, std::abs(plan.step))) & 0xFF);
+}
+
+// --- Choosing the form ---------------------------------------------------------------------
+
+void ChooseForm(TonefadePlan& plan) {
+    const int s = plan.slider;
+    if (s >= 0 && s <= 100) {
+        plan.form = TonefadeForm::kBlend;
+        plan.blendWeight = s;
+        return;
+    }
+    const int a = s >= 0 ? s / 100 : -((99 - s) / 100);  // floor(s / 100)
+    plan.step = a;
+    plan.blendWeight = s - 100 * a;
+    plan.truncates = plan.blendWeight != 0;
+    plan.wide = std::abs(a) > 127;  // a·d no longer fits a 16-bit lane
+    plan.multiple = plan.blendWeight == 0 && a >= -126 && a <= 127;
+    plan.form = plan.wide ? TonefadeForm::kExtrapolateWide : TonefadeForm::kExtrapolate;
+    // For σd = -1, q is c − 1 (a > 0, b > 0) or c (a < 0), and t < 0 when q < |a|.
+    if (plan.wide) plan.signLimit = std::abs(a) + (a > 0 ? 1 : 0);
+}
+
+// --- Corrections ---------------------------------------------------------------------------
+
+bool AddRuns(std::vector<TonefadeCorrection>& runs, int diff, int cLo, int cHi, const std::array<int, 256>& delta) {
+    for (int c = cLo; c <= cHi; ++c) {
+        if (delta[c] == 0) continue;
+        int end = c;
+        while (end < cHi && delta[end + 1] == delta[c]) ++end;
+        if (runs.size() == kTonefadeBuckets) return false;
+        runs.push_back({UInt8(diff), UInt8(c), UInt8(end - c), UInt8(delta[c])});
+        c = end;
+    }
+    return true;
+}
+
+bool PlaceInBuckets(TonefadePlan& plan, const std::vector<TonefadeCorrection>& runs) {
+    for (int shift = 0; shift <= 4; ++shift) {
+        std::array<TonefadeCorrection, kTonefadeBuckets> bucket{};
+        bool clash = false;
+        for (const TonefadeCorrection& run : runs) {
+            TonefadeCorrection& slot = bucket[(run.diff >> shift) & (kTonefadeBuckets - 1)];
+            clash |= slot.delta != 0;
+            slot = run;
+        }
+        if (clash) continue;
+        plan.corrections = int(runs.size());
+        plan.shift = shift;
+        for (int i = 0; i < kTonefadeBuckets; ++i) {
+            plan.runDiff[i] = bucket[i].diff;
+            plan.runFirst[i] = bucket[i].first;
+            plan.runSpan[i] = bucket[i].span;
+            plan.runDelta[i] = bucket[i].delta;
+        }
+        return true;
+    }
+    return false;
+}
+
+// Compares the integer form with the double expression on all 65,536 (channel, grey) pairs,
+// walked by difference, and records where they part. False: the integer form cannot serve.
+bool CheckIntegerForm(TonefadePlan& plan) {
+    std::vector<TonefadeCorrection> runs;
+    std::array<int, 256> delta{};
+    for (int diff = -255; diff <= 255; ++diff) {
+        const int cLo = std::max(0, -diff), cHi = std::min(255, 255 - diff);
+        const double product = double(diff) * plan.percent;  // the same for every c of this difference
+        int differs = 0;
+        for (int c = cLo; c <= cHi; ++c) {
+            const int exact = UInt8(TruncWrap16(double(c) + product));
+            delta[c] = (exact - IntegerLane(plan, c, c + diff)) & 0xFF;
+            differs |= delta[c];
+        }
+        if (differs != 0 && !AddRuns(runs, diff, cLo, cHi, delta)) return false;
+    }
+    return PlaceInBuckets(plan, runs);
+}
+
+TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
+    TonefadePlan plan;
+    plan.slider = slider;
+    plan.used = true;
+    plan.exactOnly = exactOnly;
+    plan.percent = slider / 100.0;
+    if (exactOnly) return plan;
+    ChooseForm(plan);
+    if (!CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
+    return plan;
+}
+
+constexpr int kCachedPlans = 8;
+std::atomic<bool> gExactOnly{false};
+
+}  // namespace
+
+UInt8 TonefadeExactChannel(int c, int mixer, double percent) {
+    const double product = double(mixer - c) * percent;  // rounded before the add: the build forbids fusing
+    return UInt8(TruncWrap16(double(c) + product));
+}
+
+bool TonefadePlanIsLight(const TonefadePlan& plan) {
+    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple;
+    return !plan.exactOnly && cheapForm && plan.corrections == 0;
+}
+
+TonefadePlan& TonefadePlanFor(SInt16 slider) {
+    // One cache per thread: a render on another thread never sees a slot half rebuilt.
+    thread_local std::array<TonefadePlan, kCachedPlans> cache;
+    thread_local std::size_t next = 0;
+    const bool exactOnly = gExactOnly.load(std::memory_order_relaxed);
+    for (TonefadePlan& plan : cache)
+        if (plan.used && plan.slider == slider && plan.exactOnly == exactOnly) return plan;
+    TonefadePlan& slot = cache[next];
+    next = (next + 1) % kCachedPlans;
+    slot = BuildPlan(slider, exactOnly);
+    return slot;
+}
+
+void EnsureTonefadeTable(TonefadePlan& plan) {
+    if (!plan.table.empty()) return;
+    plan.table.resize(256 * 256);
+    for (int mixer = 0; mixer < 256; ++mixer)
+        for (int c = 0; c < 256; ++c) plan.table[mixer * 256 + c] = TonefadeExactChannel(c, mixer, plan.percent);
+}
+
+TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1) {
+    const TonefadePlan& plan = TonefadePlanFor(slider1);
+    const bool exact = plan.form == TonefadeForm::kExact;
+    return {exact ? TonefadeArithmetic::kExact : TonefadeArithmetic::kInteger, exact ? 0 : plan.corrections,
+            plan.form};
+}
+
+void SetTonefadeExactOnlyForTesting(bool exactOnly) { gExactOnly.store(exactOnly, std::memory_order_relaxed); }

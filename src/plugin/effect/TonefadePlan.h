@@ -1,0 +1,82 @@
+// TonefadePlan: how the pixels of one amount (slider value) are computed. Each amount gets
+// an integer form that the vector kernels run in 16-bit lanes, once it has been checked equal
+// to the double expression on all 65,536 (channel, grey) pairs, or else the double
+// expression itself. Shared by the frame walk and the row kernels of every instruction set;
+// holds only data and declarations, so that code built for one instruction set never
+// brings a second copy of anything into another.
+#pragma once
+
+#include <vector>
+
+#include "MacTypes.h"
+#include "effect/TonefadeKernels.h"
+
+// A run of (channel, grey) pairs with the same difference grey − channel and consecutive
+// channel values, where the integer form is off by the same amount. All in bytes: the low
+// byte of a difference tells it apart from every other difference the run's channel values
+// can have with a grey in 0..255, and only the low byte of a result is stored.
+struct TonefadeCorrection {
+    UInt8 diff;   // grey − channel, modulo 256
+    UInt8 first;  // the run's first channel value
+    UInt8 span;   // further channel values in the run
+    UInt8 delta;  // exact value minus integer form, modulo 256
+};
+
+// Vector code divides by multiplying: x div 100 = (x × kTonefadeDiv100Mul) >> 19 for
+// 0 <= x <= 25,599 and x div 3 = (x × kTonefadeDiv3Mul) >> 16 for 0 <= x <= 765 (checked
+// where the plans are made).
+constexpr int kTonefadeDiv100Mul = 5243, kTonefadeDiv100Shift = 19;
+constexpr int kTonefadeDiv3Mul = 21846, kTonefadeDiv3Shift = 16;
+
+// Vector code finds a pair's run with one 16-entry byte lookup, by bits shift..shift+3 of
+// the difference, so the runs' differences must fall into different buckets.
+constexpr int kTonefadeBuckets = 16;
+
+// The integer forms, with s the amount, c a channel, m the grey, d = m − c and
+// t = 100·c + s·d, so that the effect is trunc(t / 100) up to the double's rounding:
+//   blend       (0 <= s <= 100)  u = (100 − s)·c + s·m, result u div 100;
+//   extrapolate (other s)        s = 100·a + b with 0 <= b < 100; u = (100 − b)·c + b·m,
+//                                q = u div 100, F = q + a·d = floor(t / 100), plus 1 where
+//                                t < 0 and 100 does not divide u (trunc, not floor); the
+//                                result is F modulo 256. While |a| <= 127, F fits a 16-bit
+//                                lane and its sign is the sign of t.
+//   wide        (|a| >= 128)     the lane holds F modulo 2^16, so the sign of t comes first,
+//                                from σd alone (σ the sign of a): |a|·σd <= -256 outweighs any
+//                                q, so t < 0 exactly when σd <= -2, or σd = -1 and c is below
+//                                signLimit (past 255 when |a| >= 256: every c). Where t < 0,
+//                                u + 99 is divided instead of u, which rounds toward zero.
+struct TonefadePlan {
+    SInt16 slider = 0;
+    bool used = false;
+    bool exactOnly = false;
+    TonefadeForm form = TonefadeForm::kExact;
+    double percent = 0.0;
+
+    // The integer form's constants (see above).
+    int blendWeight = 0;  // s for the blend, b for extrapolation
+    int step = 0;         // a
+    bool wide = false;       // |a| >= 128
+    bool truncates = false;  // b != 0: some t < 0 are not multiples of 100
+    bool multiple = false;   // b = 0 and -126 <= a <= 127: the result is c + a·d, one multiply-add
+    int signLimit = 0;       // wide: t < 0 for σd = -1 exactly when c < signLimit
+
+    // The runs, each in its own bucket, field by field: the 16-byte tables that the vector
+    // code's byte lookup takes as they are. Empty buckets have delta 0. Plain arrays: read
+    // by the code of every instruction set.
+    int corrections = 0;
+    int shift = 0;
+    UInt8 runDiff[kTonefadeBuckets] = {}, runFirst[kTonefadeBuckets] = {};
+    UInt8 runSpan[kTonefadeBuckets] = {}, runDelta[kTonefadeBuckets] = {};
+    std::vector<UInt8> table;  // [grey][channel]: the portable kernel's exact results
+};
+
+// Whether the plan's vector form is as fast as the memory: the blend and the whole
+// multiples, without corrections. The frame walk streams a large target only then.
+bool TonefadePlanIsLight(const TonefadePlan& plan);
+// The plan of an amount, from a small per-thread cache; built and checked on first use.
+TonefadePlan& TonefadePlanFor(SInt16 slider);
+// Fills plan.table (once) for the portable kernel.
+void EnsureTonefadeTable(TonefadePlan& plan);
+// One channel by the double expression: trunc(c + (mixer − c) × percent), product rounded to
+// a double first, as its low byte.
+UInt8 TonefadeExactChannel(int c, int mixer, double percent);

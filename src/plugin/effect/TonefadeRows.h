@@ -1,0 +1,29 @@
+// TonefadeRows: the row kernels of one instruction set, as the frame walk calls them. Each
+// instruction set lives in its own file built for it alone; the walk reaches them only
+// through the set that TonefadeDispatch chose when the plug-in was loaded.
+#pragma once
+
+#include "MacTypes.h"
+#include "effect/TonefadeKernels.h"
+
+struct TonefadePlan;
+
+struct TonefadeRowKernels {
+    TonefadeISA isa;
+    // The effect on count pixels of a row. stream: the target is too large to stay in the
+    // cache, so full vectors may bypass it.
+    void (*effect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
+    // count pixels copied unchanged.
+    void (*copy)(const UInt8* src, UInt8* dst, int count, bool stream);
+    // Whether effect reads plan.table (EnsureTonefadeTable).
+    bool usesTable;
+};
+
+extern const TonefadeRowKernels kTonefadeScalarRows;
+#if defined(__x86_64__)
+extern const TonefadeRowKernels kTonefadeAVX2Rows;
+extern const TonefadeRowKernels kTonefadeAVX512Rows;
+#endif
+
+// The kernels TonefadeEffect runs now: the widest the processor has, or those a test forced.
+const TonefadeRowKernels& ActiveTonefadeRows();
