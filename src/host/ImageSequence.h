@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "MemoryHost.h"
+#include "FrameSource.h"
 #include "OutputFiles.h"
 
 namespace host {
