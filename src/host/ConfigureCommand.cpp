@@ -10,10 +10,10 @@
 #include "RenderDriver.h"
 #include "VideoReader.h"
 #include "alerts/Alerts.h"
-#include "events/EventScript.h"
-#include "events/LiveEventSource.h"
 #include "files/AtomicFile.h"
 #include "files/Folders.h"
+#include "input/EventScript.h"
+#include "input/LiveEventSource.h"
 #include "resources/ResourceFormat.h"
 #include "windows/MacWindows.h"
 

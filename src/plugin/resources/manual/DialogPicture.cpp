@@ -10,7 +10,7 @@
 #include "ConfigureCommand.h"
 #include "DemoClip.h"
 #include "RenderDriver.h"
-#include "corefoundation/CFBundle.h"
+#include "bundles/CFBundle.h"
 #include "files/Folders.h"
 #include "glue/PlugInMain.h"
 
