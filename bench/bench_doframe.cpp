@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "Carbon.h"
-#include "MemoryHost.h"
+#include "HostSession.h"
 #include "RenderDriver.h"
 #include "effect/PluginDefines.h"
 #include "glue/PlugInMain.h"

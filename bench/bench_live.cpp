@@ -27,7 +27,7 @@
 #include "effect/CommonProcs.h"
 #include "effect/CommonProcsText.h"
 #include "effect/DataHandling.h"
-#include "events/LiveEventSource.h"
+#include "input/LiveEventSource.h"
 
 namespace {
 

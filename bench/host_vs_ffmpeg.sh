@@ -17,7 +17,7 @@ WORK=${2:-${TMPDIR:-/tmp}/tonefade-bench}
 RUNS=${RUNS:-3}
 FRAMES=${FRAMES:-300}
 HOST=$BUILD/bin/tonefade-host
-WRITE_PREFS=$BUILD/bin/tonefade-write-prefs
+WRITE_PREFS=$BUILD/libexec/tonefade-write-prefs
 for tool in "$HOST" "$WRITE_PREFS"; do
   [[ -x $tool ]] || { echo "bench: $tool is missing; build the project first" >&2; exit 1; }
 done

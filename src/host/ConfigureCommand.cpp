@@ -10,11 +10,9 @@
 #include "RenderDriver.h"
 #include "VideoReader.h"
 #include "alerts/Alerts.h"
-#include "events/EventScript.h"
-#include "events/LiveEventSource.h"
-#include "files/AtomicFile.h"
 #include "files/Folders.h"
-#include "resources/ResourceFormat.h"
+#include "input/EventScript.h"
+#include "input/LiveEventSource.h"
 #include "windows/MacWindows.h"
 
 namespace host {
@@ -116,14 +114,6 @@ void ShowFrame(HYPluginEntryProcPtr entry, HostSession& session, int frame, cons
     throw JobFailure(what);
 }
 
-// The file's bytes; empty for anything but a regular file of a resource file's size, so
-// that a folder, a pipe or /dev/zero in its place is never read.
-std::string FileBytes(const std::string& path) {
-    std::vector<UInt8> bytes;
-    if (toolbox::ReadWholeFile(path, toolbox::resfork::kMaxFileSize, &bytes) != noErr) return {};
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Keeps the texts of the alerts shown while it lives, which are presented as before: what
 // the plug-in told the user is also what the host reports when the plug-in fails.
 class AlertTexts {
@@ -213,13 +203,12 @@ int RunConfigure(const OptionValues& args) {
     HostSession session(reads, clip->Width(), clip->Height());
     HYPluginResult r = CallPlugin(plugin.entry, session, kPlugGetInfo);
     if (r != kPluginOK) throw JobFailure(plugin.bundlePath + ": the plug-in answered kPlugGetInfo with " + ResultName(r));
-    const std::string prefsFile = toolbox::PreferencesFolderPath() + "/vardo-Prefs";
-    const std::string before = FileBytes(prefsFile);
+    const FolderSnapshot prefs(toolbox::PreferencesFolderPath());
     Press(plugin.entry, session, press, LiveInput(args).get(), &reads);
+    const std::string saved = prefs.ChangedFile();
     if (!common.quiet)
         std::fprintf(stderr, "tonefade-host: the dialog closed; %s\n",
-                     FileBytes(prefsFile) != before ? ("settings saved in " + prefsFile).c_str()
-                                                    : "settings unchanged");
+                     saved.empty() ? "settings unchanged" : ("settings saved in " + saved).c_str());
     return 0;
 }
 

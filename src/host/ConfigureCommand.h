@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "MemoryHost.h"
+#include "HostSession.h"
 #include "Options.h"
 
 namespace host {

@@ -2,7 +2,7 @@
 // bars, moving shapes) with a tone as audio, made on the fly, frame by frame.
 #pragma once
 
-#include "MemoryHost.h"
+#include "FrameSource.h"
 
 namespace host {
 

@@ -101,12 +101,6 @@ av::FramePtr DecodeImage(const std::string& path, std::string* error) {
     return frame;
 }
 
-GWorldPtr NewWorld(int width, int height) {
-    Rect bounds{0, 0, SInt16(height), SInt16(width)};
-    GWorldPtr world = nullptr;
-    return NewGWorld(&world, 32, &bounds, nullptr, nullptr, 0) == noErr ? world : nullptr;
-}
-
 class ImageSequenceClip : public FrameSource {
 public:
     ImageSequenceClip(std::string pattern, int first, int count, int width, int height, double rate)
@@ -260,18 +254,6 @@ std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, std::
     }
     if (!CheckOutputFolder(pattern, error)) return nullptr;
     return std::make_unique<SequenceWriter>(pattern);
-}
-
-bool ReadImageFile(const std::string& path, GWorldPtr* world, std::string* error) {
-    av::FramePtr frame = DecodeImage(path, error);
-    if (!frame) return false;
-    *world = NewWorld(frame->width, frame->height);
-    av::Converter converter;
-    if (*world != nullptr && converter.FrameToWorld(frame.get(), *world, error)) return true;
-    if (*world == nullptr) *error = path + ": too large to hold in memory";
-    DisposeGWorld(*world);
-    *world = nullptr;
-    return false;
 }
 
 bool WriteImageFile(GWorldPtr world, ImageKind kind, const std::string& path, std::string* error) {

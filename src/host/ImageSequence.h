@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "MemoryHost.h"
+#include "FrameSource.h"
 #include "OutputFiles.h"
 
 namespace host {
@@ -31,8 +31,6 @@ std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, doubl
 // Writes frame i as the pattern's file for i; nothing is renamed into place before Finish.
 std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, std::string* error);
 
-// One image file to and from 32-bit worlds. ReadImageFile creates the world.
-bool ReadImageFile(const std::string& path, GWorldPtr* world, std::string* error);
 // Writes the world as the kind of `kind` to `path` as it is (no temporary name).
 bool WriteImageFile(GWorldPtr world, ImageKind kind, const std::string& path, std::string* error);
 

@@ -45,13 +45,7 @@ bool LoadPluginBundle(const std::string& bundlePath, LoadedPlugin* plugin, std::
     }
     plugin->entry = entry;
     plugin->bundlePath = bundlePath;
-    plugin->handle = handle;
     return true;
-}
-
-void UnloadPlugin(LoadedPlugin* plugin) {
-    if (plugin->handle) dlclose(plugin->handle);
-    *plugin = LoadedPlugin{};
 }
 
 }  // namespace host

@@ -14,6 +14,7 @@
 #include "RenderDriver.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
+#include "quickdraw/QuickDraw.h"
 
 namespace host {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "MemoryHost.h"
+#include "HostSession.h"
 
 namespace host {
 

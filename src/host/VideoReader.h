@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "MemoryHost.h"
+#include "FrameSource.h"
 
 namespace host {
 

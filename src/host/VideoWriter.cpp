@@ -460,12 +460,4 @@ std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec
     return writer;
 }
 
-std::string VideoEncoderFor(const std::string& path) {
-    if (IsNullOutput(path)) return "none";
-    if (IsSequencePattern(path)) return Extension(path).substr(1);
-    const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
-    const AVCodec* codec = format ? ChooseVideoEncoder(format, path) : nullptr;
-    return codec ? codec->name : "none";
-}
-
 }  // namespace host

@@ -30,7 +30,4 @@ bool KnownOutputType(const std::string& path, std::string* error);
 // Null with "OUTPUT: reason" when the output cannot be created.
 std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& format, std::string* error);
 
-// The video encoder used for `path` ("libx264", "mpeg4", ...), for messages.
-std::string VideoEncoderFor(const std::string& path);
-
 }  // namespace host

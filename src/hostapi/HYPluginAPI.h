@@ -1,9 +1,16 @@
 // The video editor host's plug-in interface: the parameter block handed to every call of
 // the plug-in's `main`, the description records, the enumerations and the callback table.
 // Plain declarations only; the layout is the host's and is pinned below for 32-bit builds.
+// Needs nothing but the basic Mac types: the graphics world and the pixel map are passed
+// by pointer only, so they are declared here as QuickDraw declares them, without their insides.
 #pragma once
 
-#include "quickdraw/QuickDraw.h"
+#include "MacTypes.h"
+
+struct OpaqueGrafPtr;
+typedef OpaqueGrafPtr* GWorldPtr;
+struct PixMap;
+typedef PixMap* PixMapPtr;
 
 enum HYPluginSelector : UInt8 {
     kPlugGetInfo = 1,

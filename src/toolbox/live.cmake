@@ -1,4 +1,4 @@
-# The live display (events/LiveEventSource.cpp): SDL2 from the system, private to the
+# The live display (input/LiveEventSource.cpp): SDL2 from the system, private to the
 # toolbox. Without SDL2 the toolbox still builds, and the host simply stays headless.
 find_package(SDL2 CONFIG QUIET)
 if(TARGET SDL2::SDL2)

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "controls/Controls.h"
-#include "events/EventLoop.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
+#include "windows/EventLoop.h"
 
 namespace {
 

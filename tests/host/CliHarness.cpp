@@ -26,7 +26,7 @@ fs::path BuildDir() {
     return dir ? fs::path(dir) : fs::current_path();
 }
 std::string HostBinary() { return (BuildDir() / "bin" / "tonefade-host").string(); }
-std::string WritePrefsBinary() { return (BuildDir() / "bin" / "tonefade-write-prefs").string(); }
+std::string WritePrefsBinary() { return (BuildDir() / "libexec" / "tonefade-write-prefs").string(); }
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "controls/Controls.h"
-#include "events/EventLoop.h"
-#include "events/LiveEventSource.h"
+#include "input/LiveEventSource.h"
+#include "windows/EventLoop.h"
 #include "windows/MacWindows.h"
 
 namespace {

@@ -29,7 +29,7 @@
 
 namespace {
 
-// The bundle built beside this program: build/bin/tonefade-live-probe → build/Tonefade.bundle.
+// The bundle built beside this program: build/libexec/tonefade-live-probe → build/Tonefade.bundle.
 std::string BundlePath() {
     if (const char* dir = std::getenv("TONEFADE_BUILD_DIR")) return std::string(dir) + "/Tonefade.bundle";
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Tonefade.bundle").string();

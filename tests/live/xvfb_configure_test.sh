@@ -17,8 +17,8 @@ set -euo pipefail
 build=${1:?usage: xvfb_configure_test.sh BUILD_DIR [SHOT_DIR]}
 shots=${2:-}
 host=$build/bin/tonefade-host
-probe=$build/bin/tonefade-live-probe
-write_prefs=$build/bin/tonefade-write-prefs
+probe=$build/libexec/tonefade-live-probe
+write_prefs=$build/libexec/tonefade-write-prefs
 
 for tool in Xvfb xdotool xprop import ffmpeg python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }

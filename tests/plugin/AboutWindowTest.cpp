@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "ConfigDialogTest.h"
-#include "corefoundation/LaunchServices.h"
+#include "bundles/LaunchServices.h"
 
 namespace configtest {
 namespace {

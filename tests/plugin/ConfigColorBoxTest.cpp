@@ -7,7 +7,7 @@
 
 #include "Carbon.h"
 #include "dialog/ColorCtrl.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 
 namespace {
 

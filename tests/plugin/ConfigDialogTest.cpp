@@ -14,8 +14,8 @@
 #include "dialog/CarbonMacros.h"
 #include "effect/DataHandling.h"
 #include "effect/PrefsLoader.h"
-#include "events/EventScript.h"
 #include "glue/PlugInMain.h"
+#include "input/EventScript.h"
 
 namespace configtest {
 

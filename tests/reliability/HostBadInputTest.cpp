@@ -268,7 +268,7 @@ TEST_P(ProgramOddPaths, OneLineAndStatusOne) {
     }
     hosttest::RunOptions options;
     options.timeoutSeconds = kHangSeconds;
-    RunResult r = hosttest::Run((hosttest::BuildDir() / "bin" / c.program).string(), args, options);
+    RunResult r = hosttest::Run((hosttest::BuildDir() / "libexec" / c.program).string(), args, options);
     ASSERT_FALSE(r.timedOut) << "hung: " << r.err;
     ExpectCleanFailure(r, 1, c.message, dir / "out");
 }
@@ -280,7 +280,7 @@ const ProgramCase kPrograms[] = {
     {"WritePrefsLoop", "tonefade-write-prefs", {"@/loop/prefs"}, "cannot write the preferences"},
     {"DialogPictureLongFolder", "tonefade-dialog-picture", {"BUNDLE", "@/LONG/x.png"}, "file name too long"},
     {"DialogPictureLoop", "tonefade-dialog-picture", {"BUNDLE", "@/loop/x.png"}, "too many levels of symbolic links"},
-    {"DialogPictureLongBundle", "tonefade-dialog-picture", {"@/LONG.bundle", "@/out/x.png"}, "no bundle folder"},
+    {"DialogPictureLongBundle", "tonefade-dialog-picture", {"@/LONG.bundle", "@/out/x.png"}, "no plug-in bundle there"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramOddPaths, ::testing::ValuesIn(kPrograms),

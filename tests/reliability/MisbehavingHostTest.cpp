@@ -11,7 +11,7 @@
 
 #include "Carbon.h"
 #include "RenderDriver.h"
-#include "glue/IMovieGlue.h"
+#include "dialog/IMovieGlue.h"
 #include "glue/PlugInMain.h"
 #include "reliability/ReliabilitySupport.h"
 #include "support/PluginTestSupport.h"

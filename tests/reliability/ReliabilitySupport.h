@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Carbon.h"
-#include "MemoryHost.h"
+#include "HostSession.h"
 
 namespace reliability {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MemoryHost.h"
+#include "HostSession.h"
 #include "effect/PluginDefines.h"
 
 namespace testsupport {

@@ -6,7 +6,7 @@
 
 #include "alerts/AlertWindow.h"
 #include "controls/Controls.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 #include "windows/ColorPicker.h"
 #include "windows/MacWindows.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "controls/Controls.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "events/CarbonEvents.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 #include "windows/MacWindows.h"
 
 namespace {

@@ -105,8 +105,10 @@ protected:
     void SetUp() override {
         if (const char* v = std::getenv("XDG_CONFIG_HOME")) savedXdg_ = v;
         if (const char* v = std::getenv("HOME")) savedHome_ = v;
+        toolbox::SetApplicationName("tonefade");
     }
     void TearDown() override {
+        toolbox::SetApplicationName("");
         toolbox::SetPreferencesFolder("");
         Restore("XDG_CONFIG_HOME", savedXdg_);
         Restore("HOME", savedHome_);
@@ -139,6 +141,17 @@ TEST_F(PreferencesFolder, TheDefaultLivesUnderTheXdgConfigFolderAndIsMadePrivate
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(PreferencesFolder, WithoutAnApplicationNameThereIsNoDefault) {
+    ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    for (const char* name : {"", ".", "..", "a/b"}) {
+        toolbox::SetApplicationName(name);
+        std::string path;
+        EXPECT_EQ(toolbox::PreferencesFolderPath(), "") << name;
+        EXPECT_EQ(Find(kCreateFolder, &path), fnfErr) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "config"));
 }
 
 TEST_F(PreferencesFolder, ARelativeXdgValueIsIgnoredForHome) {

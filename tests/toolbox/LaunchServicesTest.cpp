@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "corefoundation/LaunchServices.h"
+#include "bundles/LaunchServices.h"
 
 namespace {
 

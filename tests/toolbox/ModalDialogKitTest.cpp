@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "bundles/CFBundle.h"
 #include "controls/Controls.h"
-#include "corefoundation/CFBundle.h"
-#include "events/EventLoop.h"
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 #include "quickdraw/QDPng.h"
+#include "windows/EventLoop.h"
 #include "windows/Nib.h"
 
 namespace {

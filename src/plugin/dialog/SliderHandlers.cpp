@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "dialog/CarbonMacros.h"
+#include "dialog/IMovieGlue.h"
 #include "effect/CallPixelFX.h"
 #include "effect/CommonProcs.h"
 #include "effect/CommonProcsText.h"
-#include "glue/IMovieGlue.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // EffectBridge: the plain C-callable routines through which the host glue reaches the
-// effect side: the settings record's life cycle, the configuration entry and DoEffect.
+// effect side: the settings record's life cycle and DoEffect. The configuration entry,
+// which runs the dialog, is the dialog's (dialog/ConfigurePlugIn.h).
 #pragma once
 
 #include "effect/PluginDefines.h"
@@ -15,8 +16,6 @@ SInt16 GetMediaFormat(pluginDataPtr theData);
 void DoEffect(pluginDataPtr myConfig, HYPluginParams* params, GWorldPtr theSource, GWorldPtr theTarget,
               SInt32 currentFrameIndex, SInt32 fadeInFrames, SInt32 fadeOutFrames, SInt32 totalFrames,
               double s1, double s2, double s3, SInt16* opacity);
-void ConfigurePlugIn(pluginDataPtr theData, GWorldPtr theGW, HYPluginParams* params, SInt32 firstFrameIndex,
-                     SInt32 numberOfFrames);
 }
 
 // Resets the record and lays the saved configuration over it, saving it straight back.

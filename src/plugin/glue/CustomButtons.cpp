@@ -4,6 +4,7 @@
 // size rather than a dialog without a picture. OK whose settings could not be saved is
 // shown to the user and answered with a failure, so that the host does not take it for a
 // success.
+#include "dialog/ConfigurePlugIn.h"
 #include "effect/CommonProcs.h"
 #include "effect/EffectBridge.h"
 #include "effect/PrefsLoader.h"

@@ -16,4 +16,4 @@ endforeach()
 add_custom_target(TonefadeNibs ALL DEPENDS ${TONEFADE_NIB_OUTPUTS})
 add_dependencies(TonefadeBundle TonefadeNibs)
 
-include(${CMAKE_CURRENT_LIST_DIR}/manual/Manual.cmake OPTIONAL)
+include(${CMAKE_CURRENT_LIST_DIR}/manual/Manual.cmake)

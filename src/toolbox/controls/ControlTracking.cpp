@@ -2,7 +2,7 @@
 // follows the click, and turning a completed click into a hit and a command.
 #include <algorithm>
 
-#include "events/EventSource.h"
+#include "windows/EventLoop.h"
 #include "windows/WindowInternals.h"
 
 namespace {

@@ -1,11 +1,9 @@
-// The current event source, the pointer and modifiers it last reported, and mouse tracking.
+// The current event source and the pointer and modifiers it last reported.
 #include "events/EventSource.h"
 
 #include <cctype>
 
-#include "alerts/AlertWindow.h"
 #include "events/CarbonEvents.h"
-#include "windows/MacWindows.h"
 
 namespace {
 
@@ -14,10 +12,6 @@ Point gMouse{0, 0};
 bool gEnded = false;
 
 }  // namespace
-
-struct toolbox::ScopedEventSource::SavedPresenter {
-    AlertPresenter presenter;
-};
 
 namespace toolbox {
 
@@ -28,15 +22,6 @@ EventSource* SetEventSource(EventSource* source) {
     gSource = source;
     gEnded = false;
     return old;
-}
-
-ScopedEventSource::ScopedEventSource(EventSource* source)
-    : previous_(SetEventSource(source)),
-      savedPresenter_(std::make_unique<SavedPresenter>(SavedPresenter{SetAlertPresenter(PresentAlertInWindow)})) {}
-
-ScopedEventSource::~ScopedEventSource() {
-    SetAlertPresenter(std::move(savedPresenter_->presenter));
-    SetEventSource(previous_);
 }
 
 InputEvent NextInput() {
@@ -79,36 +64,3 @@ UInt32 KeyCodeForChar(char ch) {
 }
 
 }  // namespace toolbox
-
-OSStatus TrackMouseLocation(GrafPtr inPort, Point* outPt, MouseTrackingResult* outResult) {
-    GrafPtr port = inPort;
-    if (port == nullptr) GetPort(&port);
-    const UInt32 modifiersBefore = GetCurrentKeyModifiers();
-    MouseTrackingResult result = kMouseTrackingMouseUp;
-    for (;;) {
-        toolbox::InputEvent e = toolbox::NextInput();
-        if (e.type == toolbox::InputType::KeyDown || e.type == toolbox::InputType::Command ||
-            e.type == toolbox::InputType::ModifiersChanged) {
-            if (e.type != toolbox::InputType::Command && e.modifiers != modifiersBefore) {
-                result = kMouseTrackingKeyModifiersChanged;
-                break;
-            }
-            continue;
-        }
-        result = e.type == toolbox::InputType::MouseDown     ? kMouseTrackingMouseDown
-                 : e.type == toolbox::InputType::MouseDragged ? kMouseTrackingMouseDragged
-                 : e.type == toolbox::InputType::MouseMoved   ? kMouseTrackingMouseMoved
-                                                              : kMouseTrackingMouseUp;
-        break;
-    }
-    Point where = toolbox::LastMouseLocation();
-    if (WindowRef w = GetWindowFromPort(port)) {
-        Rect bounds;
-        GetWindowBounds(w, kWindowContentRgn, &bounds);
-        where.h = SInt16(where.h - bounds.left);
-        where.v = SInt16(where.v - bounds.top);
-    }
-    if (outPt) *outPt = where;
-    if (outResult) *outResult = result;
-    return noErr;
-}

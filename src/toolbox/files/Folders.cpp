@@ -18,6 +18,11 @@ std::string& PreferencesOverride() {
     return path;
 }
 
+std::string& ApplicationName() {
+    static std::string name;
+    return name;
+}
+
 // XDG ignores relative values, so only an absolute one is taken.
 std::string AbsoluteFromEnvironment(const char* name) {
     const char* value = std::getenv(name);
@@ -58,6 +63,11 @@ bool IsKnownDomain(FSVolumeRefNum vRefNum) {
 
 namespace toolbox {
 
+void SetApplicationName(const std::string& name) {
+    const bool plain = name != "." && name != ".." && name.find('/') == std::string::npos;
+    ApplicationName() = plain ? name : std::string();
+}
+
 void SetPreferencesFolder(const std::string& path) {
     if (path.empty()) {
         PreferencesOverride().clear();
@@ -70,7 +80,8 @@ void SetPreferencesFolder(const std::string& path) {
 std::string PreferencesFolderPath() {
     if (!PreferencesOverride().empty()) return PreferencesOverride();
     std::string config = ConfigHome();
-    return config.empty() ? std::string() : config + "/tonefade/Preferences";
+    if (config.empty() || ApplicationName().empty()) return std::string();
+    return config + "/" + ApplicationName() + "/Preferences";
 }
 
 }  // namespace toolbox

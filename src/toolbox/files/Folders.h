@@ -1,5 +1,6 @@
 // Folder Manager stand-in: FindFolder for the user's Preferences folder, which the
-// toolbox places under the XDG configuration folder unless the host points it elsewhere.
+// toolbox places in the application's folder under the XDG configuration folder unless
+// the host points it elsewhere.
 #pragma once
 
 #include <string>
@@ -21,10 +22,15 @@ OSErr FindFolder(FSVolumeRefNum vRefNum, OSType folderType, Boolean createFolder
 
 namespace toolbox {
 
+// Names the application that uses the toolbox, set once at start-up. Its folder holds the
+// default Preferences folder, $XDG_CONFIG_HOME/NAME/Preferences (else
+// ~/.config/NAME/Preferences). Without a name (or with one that is not a plain folder
+// name) there is no default, and FindFolder answers fnfErr unless a folder is set below.
+void SetApplicationName(const std::string& name);
 // Makes `path` the Preferences folder (the host's --prefs-dir). The toolbox does not
 // create it: while it is missing, FindFolder fails. An empty path goes back to the
-// default, $XDG_CONFIG_HOME/tonefade/Preferences (else ~/.config/tonefade/Preferences),
-// which FindFolder creates on first use as the Mac system keeps its own folder there.
+// default in the application's folder, which FindFolder creates on first use as the Mac
+// system keeps its own folder there.
 void SetPreferencesFolder(const std::string& path);
 // The folder FindFolder would answer, whether or not it exists.
 std::string PreferencesFolderPath();

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "corefoundation/CFBundle.h"
+#include "bundles/CFBundle.h"
 #include "windows/MacWindows.h"
 
 struct OpaqueIBNibRef;

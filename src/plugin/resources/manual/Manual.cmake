@@ -1,7 +1,9 @@
 include_guard(GLOBAL)
 # The manual: manual.ms typeset by groff (PostScript, with the picture of the settings
 # window as EPS) and turned into Contents/Resources/manual.pdf by Ghostscript. The
-# picture is taken at build time from the real dialog by tonefade-dialog-picture.
+# picture is taken at build time from the real dialog by tonefade-dialog-picture
+# (tools/), which loads the built bundle as the host does: the manual comes after the
+# bundle's code, and what needs the whole bundle depends on TonefadeManual as well.
 find_program(TONEFADE_GROFF groff)
 find_program(TONEFADE_PS2PDF ps2pdf)
 find_program(TONEFADE_PNGTOPNM pngtopnm)
@@ -9,10 +11,6 @@ find_program(TONEFADE_PNMTOPS pnmtops)
 if(NOT TONEFADE_GROFF OR NOT TONEFADE_PS2PDF OR NOT TONEFADE_PNGTOPNM OR NOT TONEFADE_PNMTOPS)
   message(FATAL_ERROR "The manual needs groff, ghostscript and netpbm (scripts/bootstrap installs them)")
 endif()
-
-add_executable(tonefade-dialog-picture ${CMAKE_CURRENT_LIST_DIR}/DialogPicture.cpp)
-target_link_libraries(tonefade-dialog-picture PRIVATE tonefade_plugin host_core)
-target_compile_options(tonefade-dialog-picture PRIVATE ${TONEFADE_WARNINGS})
 
 set(TONEFADE_MANUAL_WORK ${CMAKE_CURRENT_BINARY_DIR}/manual)
 set(TONEFADE_MANUAL_PNG ${TONEFADE_MANUAL_WORK}/dialog.png)
@@ -24,7 +22,7 @@ set(TONEFADE_MANUAL_SOURCE ${CMAKE_CURRENT_LIST_DIR}/manual.ms)
 add_custom_command(OUTPUT ${TONEFADE_MANUAL_PNG}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TONEFADE_MANUAL_WORK}
   COMMAND tonefade-dialog-picture ${TONEFADE_BUNDLE_DIR} ${TONEFADE_MANUAL_PNG}
-  DEPENDS tonefade-dialog-picture ${TONEFADE_NIB_OUTPUTS} ${TONEFADE_INFO_PLIST}
+  DEPENDS tonefade-dialog-picture TonefadeBundle ${TONEFADE_NIB_OUTPUTS} ${TONEFADE_INFO_PLIST} ${TONEFADE_RSRC_FILE}
   COMMENT "Taking the picture of the settings window for the manual"
   VERBATIM)
 add_custom_command(OUTPUT ${TONEFADE_MANUAL_EPS}
@@ -45,4 +43,3 @@ add_custom_command(OUTPUT ${TONEFADE_MANUAL_PDF}
   COMMENT "Making the manual, manual.pdf"
   VERBATIM)
 add_custom_target(TonefadeManual ALL DEPENDS ${TONEFADE_MANUAL_PDF})
-add_dependencies(TonefadeBundle TonefadeManual)

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "events/EventSource.h"
+#include "input/ScopedEventSource.h"
 
 namespace toolbox {
 

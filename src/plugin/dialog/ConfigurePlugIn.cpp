@@ -1,12 +1,13 @@
 // ConfigurePlugIn: the bridge from the custom button into the dialog. Fills the
 // workspace, renders the first preview, registers the dialog's two control classes for
 // as long as the dialog runs, and cleans up after it.
+#include "dialog/ConfigurePlugIn.h"
+
 #include "dialog/ClipCtrl.h"
 #include "dialog/ColorCtrl.h"
 #include "dialog/ConfigDlgHandler.h"
 #include "effect/CallPixelFX.h"
 #include "effect/CommonProcs.h"
-#include "effect/EffectBridge.h"
 
 void ConfigurePlugIn(pluginDataPtr theData, GWorldPtr theGW, HYPluginParams* params, SInt32 firstFrameIndex,
                      SInt32 numberOfFrames) {

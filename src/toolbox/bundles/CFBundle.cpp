@@ -1,6 +1,6 @@
 // CFBundle stand-in. Info.plist is read once, at registration; only its string values
 // are kept, which is all that callers ask of it.
-#include "corefoundation/CFBundle.h"
+#include "bundles/CFBundle.h"
 
 #include <filesystem>
 #include <map>

@@ -1,7 +1,7 @@
-// Build step: the picture of the settings window for the manual. Presses the plug-in's
-// button on the built-in test clip with the bundle's own nibs, sets the amount and the
-// rectangle with an event script and writes the window as PNG, so the manual always
-// shows the dialog as it is built.
+// Build step: the picture of the settings window for the manual. Loads the built bundle
+// as the host does, presses the plug-in's button on the built-in test clip, sets the
+// amount and the rectangle with an event script and writes the window as PNG, so the
+// manual always shows the dialog as it is built.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -9,10 +9,9 @@
 
 #include "ConfigureCommand.h"
 #include "DemoClip.h"
+#include "PluginLoader.h"
 #include "RenderDriver.h"
-#include "corefoundation/CFBundle.h"
 #include "files/Folders.h"
-#include "glue/PlugInMain.h"
 
 int main(int argc, char** argv) try {
     if (argc != 3) {
@@ -23,7 +22,8 @@ int main(int argc, char** argv) try {
     const std::filesystem::path out = std::filesystem::absolute(argv[2], ec);
     const std::filesystem::path prefs = out.parent_path() / "dialog-picture-prefs";
     std::string error;
-    if (toolbox::RegisterBundle(argv[1], &error) == nullptr) {
+    host::LoadedPlugin plugin;
+    if (!host::LoadPluginBundle(argv[1], &plugin, &error)) {
         std::fprintf(stderr, "tonefade-dialog-picture: %s\n", error.c_str());
         return 1;
     }
@@ -42,8 +42,8 @@ int main(int argc, char** argv) try {
     press.scriptText = "slider Sldr 1 80\ndrag 16 16 196 136 6 option\n";
     press.snapshotPath = out.string();
     try {
-        host::CallPlugin(PlugInMain, session, kPlugGetInfo);
-        host::PressPluginButton(PlugInMain, session, press);
+        host::CallPlugin(plugin.entry, session, kPlugGetInfo);
+        host::PressPluginButton(plugin.entry, session, press);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tonefade-dialog-picture: %s\n", e.what());
         return 1;

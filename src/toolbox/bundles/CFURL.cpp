@@ -1,5 +1,5 @@
 // CFURL stand-in: file URLs only, which is all the toolbox's callers make.
-#include "corefoundation/CFURL.h"
+#include "bundles/CFURL.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 // The host's callbacks. The parameter block carries the session as `instance`; the few
 // callbacks without it (memory, movie info) use the session that is current.
-#include "MemoryHost.h"
+#include "HostSession.h"
 
 #include <algorithm>
 #include <cstring>
@@ -31,28 +31,6 @@ GWorldPtr NewWorld(int width, int height) {
 }
 
 }  // namespace
-
-void MemoryClip::AddFrame(std::vector<UInt8> argb, std::vector<int16_t> audio) {
-    frames_.push_back(Frame{std::move(argb), std::move(audio)});
-}
-
-bool MemoryClip::ReadFrame(int index, GWorldPtr world, std::string* error) {
-    if (index < 0 || index >= FrameCount()) {
-        if (error) *error = "frame " + std::to_string(index) + " is outside the clip";
-        return false;
-    }
-    PixMapHandle pm = GetGWorldPixMap(world);
-    const std::vector<UInt8>& src = frames_[std::size_t(index)].argb;
-    for (int y = 0; y < height_; ++y)
-        std::memcpy(GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm),
-                    src.data() + std::size_t(y) * std::size_t(width_) * 4, std::size_t(width_) * 4);
-    return true;
-}
-
-std::vector<int16_t> MemoryClip::FrameAudio(int index) {
-    if (index < 0 || index >= FrameCount()) return {};
-    return frames_[std::size_t(index)].audio;
-}
 
 long HostLiveBlocks() { return long(HostBlocks().size()); }
 

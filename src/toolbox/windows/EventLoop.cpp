@@ -1,6 +1,6 @@
 // Modal loops and input dispatch. Every loop takes its input from the current event source;
 // a loop whose input has ended is cancelled, so a host run by a script never hangs.
-#include "events/EventLoop.h"
+#include "windows/EventLoop.h"
 
 #include <vector>
 
@@ -129,4 +129,37 @@ OSStatus ProcessHICommand(const HICommand* inCommand) {
     event.Set(kEventParamDirectObject, typeHICommand, *inCommand);
     WindowRef front = FrontWindow();
     return SendEventToEventTarget(event.get(), front ? GetWindowEventTarget(front) : GetApplicationEventTarget());
+}
+
+OSStatus TrackMouseLocation(GrafPtr inPort, Point* outPt, MouseTrackingResult* outResult) {
+    GrafPtr port = inPort;
+    if (port == nullptr) GetPort(&port);
+    const UInt32 modifiersBefore = GetCurrentKeyModifiers();
+    MouseTrackingResult result = kMouseTrackingMouseUp;
+    for (;;) {
+        toolbox::InputEvent e = toolbox::NextInput();
+        if (e.type == toolbox::InputType::KeyDown || e.type == toolbox::InputType::Command ||
+            e.type == toolbox::InputType::ModifiersChanged) {
+            if (e.type != toolbox::InputType::Command && e.modifiers != modifiersBefore) {
+                result = kMouseTrackingKeyModifiersChanged;
+                break;
+            }
+            continue;
+        }
+        result = e.type == toolbox::InputType::MouseDown     ? kMouseTrackingMouseDown
+                 : e.type == toolbox::InputType::MouseDragged ? kMouseTrackingMouseDragged
+                 : e.type == toolbox::InputType::MouseMoved   ? kMouseTrackingMouseMoved
+                                                              : kMouseTrackingMouseUp;
+        break;
+    }
+    Point where = toolbox::LastMouseLocation();
+    if (WindowRef w = GetWindowFromPort(port)) {
+        Rect bounds;
+        GetWindowBounds(w, kWindowContentRgn, &bounds);
+        where.h = SInt16(where.h - bounds.left);
+        where.v = SInt16(where.v - bounds.top);
+    }
+    if (outPt) *outPt = where;
+    if (outResult) *outResult = result;
+    return noErr;
 }

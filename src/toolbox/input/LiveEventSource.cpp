@@ -5,7 +5,7 @@
 // the display refreshes, so a drag that redraws faster than the screen never queues
 // frames behind the mouse. Pointer input is coalesced the same way: a move that a later
 // move overtakes before the toolbox asked for it is dropped.
-#include "events/LiveEventSource.h"
+#include "input/LiveEventSource.h"
 
 #include <algorithm>
 #include <clocale>
@@ -16,8 +16,8 @@
 
 #include "corefoundation/CFString.h"
 #include "events/CarbonEvents.h"
-#include "events/EventLoop.h"
 #include "quickdraw/PortInternals.h"
+#include "windows/EventLoop.h"
 #include "windows/MacWindows.h"
 
 #if TONEFADE_HAVE_SDL2

@@ -1,5 +1,5 @@
 // IMovieGlue: copies a host frame into a world of the dialog's.
-#include "glue/IMovieGlue.h"
+#include "dialog/IMovieGlue.h"
 
 #include <cstdint>
 

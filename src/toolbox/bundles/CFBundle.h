@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "bundles/CFURL.h"
 #include "corefoundation/CFString.h"
-#include "corefoundation/CFURL.h"
 #include "resources/Resources.h"
 
 struct __CFBundle;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "MacTypes.h"
-#include "corefoundation/CFURL.h"
+#include "bundles/CFURL.h"
 #include "files/Files.h"
 
 typedef UInt32 LSRequestedInfo;

@@ -1,7 +1,7 @@
 // Event scripts. Reading checks every line before anything runs; playing turns each action
 // into pointer and key input at the moment it is reached, from what the front window shows
 // then, so a slider or pop-up is driven where a person would see it.
-#include "events/EventScript.h"
+#include "input/EventScript.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

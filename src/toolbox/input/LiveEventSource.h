@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "events/EventSource.h"
+#include "input/ScopedEventSource.h"
 #include "windows/MacWindows.h"
 
 namespace toolbox {

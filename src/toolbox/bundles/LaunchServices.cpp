@@ -1,6 +1,6 @@
 // Opening documents: the path is handed to the opener, by default xdg-open run as its own
 // process (no shell, so a path is never read as a command).
-#include "corefoundation/LaunchServices.h"
+#include "bundles/LaunchServices.h"
 
 #include <spawn.h>
 #include <sys/stat.h>

@@ -1,0 +1,54 @@
+// What the host renders from: the frame-source interface that readers of files and
+// generated clips implement, and a clip held in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "HYPluginAPI.h"
+
+namespace host {
+
+// A clip: frames by index, 32-bit ARGB, with the audio that belongs to each frame.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual int FrameCount() const = 0;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual double FrameRate() const { return 30.0; }
+    // Fills `world` (Width() × Height(), 32-bit) with frame `index`.
+    virtual bool ReadFrame(int index, GWorldPtr world, std::string* error) = 0;
+    // Interleaved 16-bit samples of the frame's audio; empty for a silent clip.
+    virtual std::vector<int16_t> FrameAudio(int /*index*/) { return {}; }
+    virtual int AudioSampleRate() const { return 0; }
+    virtual int AudioChannels() const { return 0; }
+    // How players turn the frames (a display matrix of 9 values), or empty.
+    virtual std::vector<int32_t> DisplayMatrix() const { return {}; }
+};
+
+// A clip held in memory as plain ARGB buffers.
+class MemoryClip : public FrameSource {
+public:
+    MemoryClip(int width, int height) : width_(width), height_(height) {}
+    void AddFrame(std::vector<UInt8> argb, std::vector<int16_t> audio = {});
+    int FrameCount() const override { return int(frames_.size()); }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    bool ReadFrame(int index, GWorldPtr world, std::string* error) override;
+    std::vector<int16_t> FrameAudio(int index) override;
+    int AudioSampleRate() const override { return 48000; }
+    int AudioChannels() const override { return 2; }
+    const std::vector<UInt8>& Pixels(int index) const { return frames_.at(std::size_t(index)).argb; }
+
+private:
+    struct Frame {
+        std::vector<UInt8> argb;
+        std::vector<int16_t> audio;
+    };
+    int width_, height_;
+    std::vector<Frame> frames_;
+};
+
+}  // namespace host
