@@ -2,10 +2,10 @@
 // preferences code into FOLDER/vardo-Prefs and prints what it saved as JSON, for the
 // independent reader (tests/toolbox/resfork_reader.py) to compare with the file.
 #include <cstdio>
-#include <exception>
 
 #include "Carbon.h"
 #include "effect/PrefsLoader.h"
+#include "support/LastResort.h"
 
 namespace {
 
@@ -47,24 +47,19 @@ void PrintJSON(const pluginDataRec& r) {
 
 }  // namespace
 
-int main(int argc, char** argv) try {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tonefade-prefs-probe FOLDER\n");
-        return 2;
-    }
-    toolbox::SetPreferencesFolder(argv[1]);
-    pluginDataRec settings = ProbeSettings();
-    if (!SaveConfig(&settings)) {
-        std::fprintf(stderr, "tonefade-prefs-probe: cannot save into %s\n", argv[1]);
-        return 1;
-    }
-    PrintJSON(settings);
-    return 0;
-} catch (const std::exception& e) {
-    // The last resort: one line and a failed run, never an abort.
-    std::fprintf(stderr, "tonefade-prefs-probe: %s\n", e.what());
-    return 1;
-} catch (...) {
-    std::fprintf(stderr, "tonefade-prefs-probe: an unknown error\n");
-    return 1;
+int main(int argc, char** argv) {
+    return testsupport::MainWithLastResort("tonefade-prefs-probe", [&] {
+        if (argc != 2) {
+            std::fprintf(stderr, "usage: tonefade-prefs-probe FOLDER\n");
+            return 2;
+        }
+        toolbox::SetPreferencesFolder(argv[1]);
+        pluginDataRec settings = ProbeSettings();
+        if (!SaveConfig(&settings)) {
+            std::fprintf(stderr, "tonefade-prefs-probe: cannot save into %s\n", argv[1]);
+            return 1;
+        }
+        PrintJSON(settings);
+        return 0;
+    });
 }

@@ -7,11 +7,11 @@
 #include <numbers>
 
 #include "AudioReader.h"
-#include "CliHarness.h"
 #include "ImageSequence.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
-#include "support/PluginTestSupport.h"
+#include "support/Frames.h"
+#include "support/HostHarness.h"
 
 namespace hosttest {
 namespace {
@@ -110,7 +110,7 @@ TEST_P(VideoFiles, ReadBackWithFramesSoundAndRate) {
     host::MemoryClip clip = ToneClip(96, 64, 24);
     const std::string path = Path(std::string("out/clip") + GetParam());
     WriteClip(clip, path);
-    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{fs::path(path).filename().string()});
+    EXPECT_EQ(FolderEntries(dir / "out"), std::vector<std::string>{fs::path(path).filename().string()});
     std::string error;
     std::unique_ptr<host::FrameSource> back = host::OpenClip(path, host::ReaderOptions{1, 30}, &error);
     ASSERT_TRUE(back) << error;
@@ -158,10 +158,10 @@ TEST_F(HostCliTest, UnfinishedOutputLeavesNothing) {
         ASSERT_TRUE(clip.ReadFrame(0, world, &error));
         ASSERT_TRUE(sink->Consume(0, world, clip.FrameAudio(0), &error)) << error;
         DisposeGWorld(world);
-        EXPECT_FALSE(Listing(dir / "out").empty()) << name << ": the frame is being written somewhere";
-        for (const std::string& file : Listing(dir / "out")) EXPECT_EQ(file.back(), 't') << file << " is temporary";
+        EXPECT_FALSE(FolderEntries(dir / "out").empty()) << name << ": the frame is being written somewhere";
+        for (const std::string& file : FolderEntries(dir / "out")) EXPECT_EQ(file.back(), 't') << file << " is temporary";
         sink.reset();
-        EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{}) << name;
+        EXPECT_EQ(FolderEntries(dir / "out"), std::vector<std::string>{}) << name;
     }
 }
 

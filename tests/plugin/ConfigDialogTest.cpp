@@ -147,7 +147,8 @@ DialogState ConfigDialogTest::Note() {
     if (front) s.front = toolbox::WindowName(front), s.refCon = GetWRefCon(front);
     if (s.front == "about") s.aboutTexts = Text(front, "Plug", 1) + "|" + Text(front, "Vers", 1);
     const pluginWorkSpace& ws = gConfigWorkSpace;
-    if (!toolbox::IsLiveWindow(ws.theWindow)) return s;
+    // A window of an earlier session may have left its address to another window since.
+    if (!toolbox::IsLiveWindow(ws.theWindow) || toolbox::WindowName(ws.theWindow).rfind("config", 0) != 0) return s;
     s.previewValue = GetControl32BitValue(ws.theFrameCtrl);
     s.legend1 = Text(ws.theWindow, "Lgnd", 1);
     s.clipText = Text(ws.theWindow, "ClpM", 1);

@@ -11,7 +11,7 @@
 #include "Carbon.h"
 #include "files/AtomicFile.h"
 #include "resources/ResourceFormat.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ protected:
         return fileSpec;
     }
 
-    restest::TempFolder folder;
+    testsupport::TempFolder folder;
     long live_ = 0;
 };
 
@@ -89,11 +89,11 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
 }
 
 TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndLeavesIt) {
-    restest::WriteFile(folder / "taken", {1, 2, 3});
+    testsupport::WriteBytes(folder / "taken", {1, 2, 3});
     FSSpec fileSpec = SpecFor("taken");
     FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
     EXPECT_EQ(ResError(), dupFNErr);
-    EXPECT_EQ(restest::ReadFile(folder / "taken"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(testsupport::ReadBytes(folder / "taken"), (Bytes{1, 2, 3}));
 }
 
 TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
@@ -231,19 +231,19 @@ TEST_F(ResourceFile, OpeningAndReadingNeverWrite) {
     FSSpec fileSpec = MakeFile("f", {{1, {1}}});
     struct stat before {}, after {};
     ASSERT_EQ(::stat((folder / "f").c_str(), &before), 0);
-    Bytes bytes = restest::ReadFile(folder / "f");
+    Bytes bytes = testsupport::ReadBytes(folder / "f");
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsCurPerm);
     Get1Resource(kText, 1);
     UpdateResFile(refNum);
     CloseResFile(refNum);
     ASSERT_EQ(::stat((folder / "f").c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced";
-    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+    EXPECT_EQ(testsupport::ReadBytes(folder / "f"), bytes);
 }
 
 TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
     FSSpec fileSpec = MakeFile("f", {{1, {1}}});
-    Bytes bytes = restest::ReadFile(folder / "f");
+    Bytes bytes = testsupport::ReadBytes(folder / "f");
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     Handle h = MakeHandle({5});
     AddResource(h, kText, 5, nullptr);
@@ -254,7 +254,7 @@ TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
     EXPECT_EQ(ResError(), wrPermErr);
     CloseResFile(refNum);
     DisposeHandle(h);
-    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+    EXPECT_EQ(testsupport::ReadBytes(folder / "f"), bytes);
 }
 
 TEST_F(ResourceFile, RunningOutOfMemoryLoadsNothingAndLosesNothing) {
@@ -280,11 +280,11 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
     ResFileRefNum current = FSpOpenResFile(&other, fsRdPerm);
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
-        restest::WriteFile(folder / "bad", bytes);
+        testsupport::WriteBytes(folder / "bad", bytes);
         FSSpec fileSpec = SpecFor("bad");
         EXPECT_EQ(FSpOpenResFile(&fileSpec, fsCurPerm), -1);
         EXPECT_EQ(ResError(), bytes.empty() ? eofErr : mapReadErr);
-        EXPECT_EQ(restest::ReadFile(folder / "bad"), bytes);
+        EXPECT_EQ(testsupport::ReadBytes(folder / "bad"), bytes);
         EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{current});
         EXPECT_EQ(CurResFile(), current);
     }
@@ -305,7 +305,7 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
 TEST_F(ResourceFile, OnlyRegularFilesOfAResourceFilesSizeAreOpened) {
     namespace fs = std::filesystem;
     const auto sparse = [](const std::string& path, std::uintmax_t size) {
-        restest::WriteFile(path, {});
+        testsupport::WriteBytes(path, {});
         fs::resize_file(path, size);
     };
     struct Case {
@@ -358,14 +358,14 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
     for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
         SCOPED_TRACE(int(step));
         FSSpec fileSpec = MakeFile("f", {{1, {1}}});
-        Bytes old = restest::ReadFile(folder / "f");
+        Bytes old = testsupport::ReadBytes(folder / "f");
         ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         AddResource(MakeHandle({2}), kText, 2, nullptr);
         toolbox::FailAtomicWriteForTesting(step);
         UpdateResFile(refNum);
         EXPECT_EQ(ResError(), ioErr);
-        EXPECT_EQ(restest::ReadFile(folder / "f"), old);
-        EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
+        EXPECT_EQ(testsupport::ReadBytes(folder / "f"), old);
+        EXPECT_EQ(testsupport::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
         CloseResFile(refNum);  // tries again, and now succeeds
         EXPECT_EQ(ResError(), noErr);
         refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
@@ -379,14 +379,14 @@ TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
     FSSpec fileSpec = MakeFile("f", {});
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
     for (const char* name : {".f.tmp-crashed", ".f.tmp-young", ".g.tmp-other", "f.tmp-visible"}) {
-        restest::WriteFile(folder / name, {1});
+        testsupport::WriteBytes(folder / name, {1});
         if (std::string(name) != ".f.tmp-young") std::filesystem::last_write_time(folder / name, old);
     }
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     CloseResFile(refNum);
     ASSERT_EQ(ResError(), noErr);
-    EXPECT_EQ(restest::FolderEntries(folder.path()),
+    EXPECT_EQ(testsupport::FolderEntries(folder.path()),
               (std::vector<std::string>{".f.tmp-young", ".g.tmp-other", "f", "f.tmp-visible"}));
 }
 
