@@ -46,7 +46,7 @@ TEST_F(EntryPointTest, HostOfVersionThreeOrLessIsTooOld) {
 TEST_F(EntryPointTest, UnhandledSelectorsChangeNothingButTheFirstCallInitialises) {
     HYPluginParams& p = session.Params();
     const long before = host::HostLiveBlocks();
-    for (UInt8 selector : {UInt8(0), UInt8(3), UInt8(4), UInt8(7), UInt8(10), UInt8(200), UInt8(255)}) {
+    for (UInt8 selector : {UInt8(0), UInt8(3), UInt8(4), UInt8(7), UInt8(10), UInt8(100), UInt8(200), UInt8(255)}) {
         p.selector = selector;
         HYPluginParams snapshot;
         std::memcpy(&snapshot, &p, sizeof p);

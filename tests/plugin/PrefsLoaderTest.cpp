@@ -93,16 +93,8 @@ protected:
     }
 
     // A preferences file holding `resources`, written with the Resource Manager.
-    void MakePrefsFile(const std::vector<std::tuple<ResType, ResID, std::string, Bytes>>& resources) {
-        FSSpec fileSpec;
-        toolbox::PathToFSSpec(PrefsPath(), &fileSpec);
-        FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
-        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-        ASSERT_NE(refNum, -1);
-        for (const auto& [type, id, name, bytes] : resources)
-            AddResource(restest::MakeHandle(bytes), type, id, restest::Pascal(name));
-        CloseResFile(refNum);
-        ASSERT_EQ(ResError(), noErr);
+    void MakePrefsFile(const std::vector<restest::Resource>& resources) {
+        restest::MakeResourceFile(PrefsPath(), resources, cPrefsCreator, cPrefsType);
     }
 
     testsupport::TempFolder folder;
@@ -115,45 +107,29 @@ prefsStatusRec PrefsStatus() {
     return status;
 }
 
-TEST_F(PrefsLoader, SavingThenReadingRestoresAllSevenFieldsExactly) {
-    pluginDataRec saved = DistinctSettings(1);
+// Saved twice, the file holds one record, the second, named and laid out byte for byte;
+// reading it gives every field back exactly, -0.0 too.
+TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByteAndReadsBackExactly) {
+    pluginDataRec first = DistinctSettings(1), saved = DistinctSettings(0), read = DistinctSettings(2);
+    ASSERT_TRUE(SaveConfig(&first));
     ASSERT_TRUE(SaveConfig(&saved));
-    pluginDataRec read = DistinctSettings(2);
     ASSERT_TRUE(ReadConfig(&read));
     EXPECT_TRUE(SameSettings(read, saved));
     EXPECT_TRUE(std::signbit(read.startRel.top)) << "-0.0 must come back as -0.0";
-}
-
-TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByte) {
-    if (TONEFADE_BIG_ENDIAN_BUILD) GTEST_SKIP() << "the layout below is the Intel one";
-    pluginDataRec saved = DistinctSettings(3);
-    ASSERT_TRUE(SaveConfig(&saved));
     auto image = StoredImage();
     ASSERT_EQ(image.types.size(), 1u);
     EXPECT_EQ(image.types[0].type, FOUR_CHAR_CODE("Pref"));
     ASSERT_EQ(image.types[0].resources.size(), 1u);
     const auto& r = image.types[0].resources[0];
-    EXPECT_EQ(r.id, 1);
-    EXPECT_EQ(r.name, "Config Settings");
-    EXPECT_EQ(r.data, ExpectedRecord(saved));
+    EXPECT_EQ(std::tie(r.id, r.name), std::make_tuple(ResID(1), std::string("Config Settings")));
+    EXPECT_EQ(r.data, TONEFADE_BIG_ENDIAN_BUILD ? r.data : ExpectedRecord(saved)) << "the layout is the Intel one";
     FSSpec fileSpec;
-    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     FInfo info{};
+    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     if (info.fdType != 0) {  // where the file system keeps extended attributes
-        EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("Pref"));
-        EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("qvl "));
+        EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator), std::make_pair(FOUR_CHAR_CODE("Pref"), FOUR_CHAR_CODE("qvl ")));
     }
-}
-
-TEST_F(PrefsLoader, SavingTwiceLeavesExactlyOneRecordHoldingTheSecond) {
-    pluginDataRec first = DistinctSettings(1), second = DistinctSettings(2);
-    ASSERT_TRUE(SaveConfig(&first));
-    ASSERT_TRUE(SaveConfig(&second));
-    auto image = StoredImage();
-    ASSERT_EQ(image.types.size(), 1u);
-    ASSERT_EQ(image.types[0].resources.size(), 1u);
-    EXPECT_EQ(image.types[0].resources[0].data, ExpectedRecord(second));
 }
 
 TEST_F(PrefsLoader, OtherResourcesOfTheFileAreLeftAsTheyWere) {
@@ -167,15 +143,10 @@ TEST_F(PrefsLoader, OtherResourcesOfTheFileAreLeftAsTheyWere) {
     for (const auto& t : image.types)
         for (const auto& r : t.resources) found[{t.type, r.id}] = r;
     ASSERT_EQ(found.size(), 3u);
-    const auto& text = found[std::make_pair(FOUR_CHAR_CODE("TEXT"), ResID(128))];
-    EXPECT_EQ(text.name, "keep me");
-    EXPECT_EQ(text.data, (Bytes{1, 2, 3}));
-    const auto& other = found[std::make_pair(cPrefsType, ResID(2))];
-    EXPECT_FALSE(other.hasName);
-    EXPECT_EQ(other.data, Bytes(50, 0xAA));
-    const auto& record = found[std::make_pair(cPrefsType, ResID(1))];
-    EXPECT_EQ(record.name, "Config Settings");
-    EXPECT_EQ(record.data, ExpectedRecord(saved));
+    const auto& text = found[{FOUR_CHAR_CODE("TEXT"), 128}], &other = found[{cPrefsType, 2}], &record = found[{cPrefsType, 1}];
+    EXPECT_EQ(std::tie(text.name, text.data), std::make_tuple(std::string("keep me"), Bytes{1, 2, 3}));
+    EXPECT_EQ(std::tie(other.hasName, other.data), std::make_tuple(false, Bytes(50, 0xAA)));
+    EXPECT_EQ(std::tie(record.name, record.data), std::make_tuple(std::string("Config Settings"), ExpectedRecord(saved)));
 }
 
 TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {
@@ -218,39 +189,19 @@ TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {
     }
 }
 
-TEST_F(PrefsLoader, AMissingPreferencesFolderGivesFalseAndIsNotCreated) {
-    toolbox::SetPreferencesFolder(folder / "absent");
-    pluginDataRec settings = DistinctSettings(1), before = settings;
-    EXPECT_FALSE(SaveConfig(&settings));
-    EXPECT_FALSE(ReadConfig(&settings));
-    EXPECT_TRUE(SameSettings(settings, before));
-    EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
-}
-
-TEST_F(PrefsLoader, AMissingFileIsCreatedBySavingButNotByReading) {
-    pluginDataRec settings = DistinctSettings(1), before = settings;
-    EXPECT_FALSE(ReadConfig(&settings));
-    EXPECT_TRUE(SameSettings(settings, before));
-    EXPECT_FALSE(std::filesystem::exists(PrefsPath()));
-    EXPECT_TRUE(SaveConfig(&settings));
-    EXPECT_EQ(StoredRecord(), ExpectedRecord(settings));
-}
-
-TEST_F(PrefsLoader, ADamagedFileGivesFalseAndStaysByteForByteUnchanged) {
-    Bytes cut = restest::HandMadeFile::Make();
-    cut.resize(cut.size() - 3);
-    const std::vector<std::pair<const char*, Bytes>> damaged = {
-        {"empty", {}}, {"text", Bytes(100, 'x')}, {"cut short", cut}, {"header only", Bytes(16, 0xFF)}};
-    for (const auto& [what, bytes] : damaged) {
-        SCOPED_TRACE(what);
-        testsupport::WriteBytes(PrefsPath(), bytes);
-        pluginDataRec settings = DistinctSettings(2), before = settings;
-        EXPECT_FALSE(SaveConfig(&settings));
+// Neither a missing folder nor a missing file is made by reading; saving makes the file
+// but not the folder. (A damaged file: PrefsFileRobustness and ConfigureUnusablePrefs.)
+TEST_F(PrefsLoader, ReadingMakesNothingAndSavingMakesTheFileButNotTheFolder) {
+    for (bool folderThere : {false, true}) {
+        if (!folderThere) toolbox::SetPreferencesFolder(folder / "absent");
+        pluginDataRec settings = DistinctSettings(1), before = settings;
         EXPECT_FALSE(ReadConfig(&settings));
-        EXPECT_EQ(restest::FromPascal(PrefsStatus().readProblem),
-                  PrefsPath() + ": the file is damaged (not a resource file); the default settings apply");
         EXPECT_TRUE(SameSettings(settings, before));
-        EXPECT_EQ(testsupport::ReadBytes(PrefsPath()), bytes);
+        EXPECT_FALSE(std::filesystem::exists(folderThere ? PrefsPath() : folder / "absent"));
+        EXPECT_EQ(bool(SaveConfig(&settings)), folderThere);
+        EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
+        EXPECT_EQ(folderThere ? StoredRecord() : Bytes{}, folderThere ? ExpectedRecord(settings) : Bytes{});
+        toolbox::SetPreferencesFolder(folder.path());
     }
 }
 
@@ -270,9 +221,7 @@ TEST_F(PrefsLoader, ANilRecordGivesFalseWithoutTouchingTheFile) {
 }
 
 TEST_F(PrefsLoader, TheCallersCurrentResourceFileIsCurrentAgainAfterEveryOutcome) {
-    FSSpec otherSpec;
-    toolbox::PathToFSSpec(folder / "other.rsrc", &otherSpec);
-    FSpCreateResFile(&otherSpec, 0, 0, smSystemScript);
+    FSSpec otherSpec = restest::MakeResourceFile(folder / "other.rsrc", {});
     ResFileRefNum other = FSpOpenResFile(&otherSpec, fsRdPerm);
     pluginDataRec settings = DistinctSettings(1);
     auto expectRestored = [&](const char* what) {
@@ -329,14 +278,10 @@ TEST_F(PrefsLoader, AWriteThatFailsKeepsTheOldRecordAndOneRetryIsEnough) {
 
 TEST_F(PrefsLoader, ConversionsRefuseNilArgumentsAndShortHandles) {
     pluginDataRec settings = DistinctSettings(1);
-    Handle record = NewHandleClear(sizeof(configsaverec));
+    Handle record = NewHandleClear(sizeof(configsaverec)), shortRecord = NewHandleClear(sizeof(configsaverec) - 1);
     auto h = reinterpret_cast<configSaveH>(record);
-    EXPECT_FALSE(Config2Save(nullptr, h));
-    EXPECT_FALSE(Config2Save(&settings, nullptr));
-    EXPECT_FALSE(Save2Config(nullptr, h));
-    EXPECT_FALSE(Save2Config(&settings, nullptr));
-    Handle shortRecord = NewHandleClear(sizeof(configsaverec) - 1);
-    EXPECT_FALSE(Config2Save(&settings, reinterpret_cast<configSaveH>(shortRecord)));
+    EXPECT_FALSE(Config2Save(nullptr, h) || Config2Save(&settings, nullptr) || Save2Config(nullptr, h) ||
+                 Save2Config(&settings, nullptr) || Config2Save(&settings, reinterpret_cast<configSaveH>(shortRecord)));
     EXPECT_EQ(restest::HandleBytes(shortRecord), Bytes(sizeof(configsaverec) - 1, 0)) << "written into";
     ASSERT_TRUE(Config2Save(&settings, h));
     pluginDataRec back{};
@@ -360,8 +305,7 @@ TEST_F(PrefsLoader, ALoadThatFindsItsOwnRecordWritesNothing) {
     EXPECT_TRUE(SameSettings(settings, saved));
     EXPECT_EQ(PrefsStatus().failedSaves, failedBefore);
     ASSERT_EQ(::stat(PrefsPath().c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_nsec), std::tie(before.st_ino, before.st_mtim.tv_nsec));
 }
 
 // The loader process's ends of the pipes that hold it between its read and its save.

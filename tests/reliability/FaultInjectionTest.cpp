@@ -129,6 +129,7 @@ protected:
         row.problems += s.check(true);
         row.problems += before.Compare(reliability::Holdings::Now(), s.extraHostBlocks);
         if (session.OutstandingFrames() != 0) row.problems += "frames not released; ";
+        if (GetPixelsState(GetGWorldPixMap(session.Target())) != 0) row.problems += "target left locked; ";
         return row;
     }
 

@@ -50,13 +50,7 @@ struct PrefsCase {
 // A resource file with one 'Pref' 1 resource holding `record`.
 void WriteRecordFile(const fs::path& prefs, const Bytes& record) {
     fs::remove(prefs);
-    FSSpec fileSpec;
-    toolbox::PathToFSSpec(prefs.string(), &fileSpec);
-    FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
-    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-    ASSERT_NE(refNum, -1);
-    AddResource(restest::MakeHandle(record), cPrefsType, cConfigResID, restest::Pascal(cConfigResName));
-    CloseResFile(refNum);
+    restest::MakeResourceFile(prefs, {{cPrefsType, cConfigResID, cConfigResName, record}}, cPrefsCreator, cPrefsType);
 }
 
 // The record a build of the given size and byte order would write for Saved().

@@ -3,10 +3,12 @@
 // by the code under test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 
-#include "memory/MacMemory.h"
+#include "Carbon.h"
 #include "support/Files.h"
 
 namespace restest {
@@ -36,6 +38,29 @@ struct Pascal {
 };
 
 inline std::string FromPascal(const unsigned char* p) { return std::string(reinterpret_cast<const char*>(p + 1), p[0]); }
+
+struct Resource {
+    ResType type;
+    ResID id;
+    std::string name;  // "" for none
+    Bytes data;
+};
+
+// A new resource file at `path` holding `resources`, made with the Resource Manager and
+// closed again.
+inline FSSpec MakeResourceFile(const std::string& path, const std::vector<Resource>& resources,
+                               OSType creator = FOUR_CHAR_CODE("test"), OSType fileType = FOUR_CHAR_CODE("rsrc")) {
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(path, &fileSpec);
+    FSpCreateResFile(&fileSpec, creator, fileType, smSystemScript);
+    EXPECT_EQ(ResError(), noErr) << path;
+    const ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
+    EXPECT_NE(refNum, -1) << path;
+    for (const Resource& r : resources) AddResource(MakeHandle(r.data), r.type, r.id, Pascal(r.name));
+    CloseResFile(refNum);
+    EXPECT_EQ(ResError(), noErr) << path;
+    return fileSpec;
+}
 
 inline void PutBE(Bytes& b, std::size_t at, UInt32 value, int width) {
     for (int i = 0; i < width; ++i) b[at + std::size_t(i)] = UInt8(value >> (8 * (width - 1 - i)));
