@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "Carbon.h"
 #include "files/AtomicFile.h"
@@ -42,20 +43,11 @@ protected:
         return fileSpec;
     }
 
-    // A new file holding the given resources, closed again.
+    // A new file holding 'TEXT' resources named after their ids, closed again.
     FSSpec MakeFile(const std::string& name, const std::vector<std::pair<ResID, Bytes>>& texts) {
-        FSSpec fileSpec = SpecFor(name);
-        FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
-        EXPECT_EQ(ResError(), noErr);
-        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-        EXPECT_NE(refNum, -1);
-        for (const auto& [id, bytes] : texts) {
-            AddResource(MakeHandle(bytes), kText, id, Pascal("text " + std::to_string(id)));
-            EXPECT_EQ(ResError(), noErr);
-        }
-        CloseResFile(refNum);
-        EXPECT_EQ(ResError(), noErr);
-        return fileSpec;
+        std::vector<restest::Resource> resources;
+        for (const auto& [id, bytes] : texts) resources.push_back({kText, id, "text " + std::to_string(id), bytes});
+        return restest::MakeResourceFile(folder / name, resources);
     }
 
     testsupport::TempFolder folder;
@@ -77,9 +69,7 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
     ResType type = 0;
     Str255 name;
     GetResInfo(h, &id, &type, name);
-    EXPECT_EQ(id, 128);
-    EXPECT_EQ(type, kText);
-    EXPECT_EQ(restest::FromPascal(name), "text 128");
+    EXPECT_EQ(std::make_tuple(id, type, restest::FromPascal(name)), std::make_tuple(ResID(128), kText, std::string("text 128")));
     EXPECT_EQ(Get1Resource(kText, 128), h) << "a loaded resource has one handle";
     EXPECT_EQ(HomeResFile(h), refNum);
     EXPECT_EQ(Get1Resource(kText, 129), nullptr);
@@ -88,15 +78,14 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
     EXPECT_EQ(CurResFile(), 0);
 }
 
-TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndLeavesIt) {
+// Creating refuses an existing file and leaves it; type and creator survive the file
+// being replaced by a write.
+TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndTypeAndCreatorSurviveAWrite) {
     testsupport::WriteBytes(folder / "taken", {1, 2, 3});
-    FSSpec fileSpec = SpecFor("taken");
-    FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+    FSSpec taken = SpecFor("taken");
+    FSpCreateResFile(&taken, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
     EXPECT_EQ(ResError(), dupFNErr);
     EXPECT_EQ(testsupport::ReadBytes(folder / "taken"), (Bytes{1, 2, 3}));
-}
-
-TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
     FSSpec fileSpec = MakeFile("typed", {{1, {1}}});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({2}), kText, 2, nullptr);
@@ -104,8 +93,7 @@ TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
     ASSERT_EQ(ResError(), noErr);
     FInfo info{};
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
-    EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("rsrc"));
-    EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("test"));
+    EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator), std::make_pair(FOUR_CHAR_CODE("rsrc"), FOUR_CHAR_CODE("test")));
 }
 
 TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
@@ -128,21 +116,16 @@ TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
     EXPECT_EQ(CurResFile(), older);
 }
 
-TEST_F(ResourceFile, OpeningAnOpenFileAnswersItsNumberWithoutMakingItCurrent) {
-    FSSpec a = MakeFile("a", {});
-    FSSpec b = MakeFile("b", {});
-    ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
-    ResFileRefNum other = FSpOpenResFile(&b, fsRdPerm);
-    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), first);
-    EXPECT_EQ(CurResFile(), other);
-    EXPECT_EQ(toolbox::OpenResFiles().size(), 2u);
-}
-
-TEST_F(ResourceFile, SaveResFileRestoresTheCurrentFileOnEveryWayOut) {
+// Opening an open file answers its number without making it current; SaveResFile
+// restores the current file on every way out.
+TEST_F(ResourceFile, OpeningAnOpenFileKeepsTheCurrentOneAndSaveResFileRestoresIt) {
     FSSpec a = MakeFile("a", {});
     FSSpec b = MakeFile("b", {});
     ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
     ResFileRefNum second = FSpOpenResFile(&b, fsRdPerm);
+    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), first);
+    EXPECT_EQ(CurResFile(), second);
+    EXPECT_EQ(toolbox::OpenResFiles().size(), 2u);
     try {
         toolbox::SaveResFile keep;
         UseResFile(first);
@@ -392,9 +375,7 @@ TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
 
 TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
     std::filesystem::create_directory(folder / "sub");
-    FSSpec fileSpec;
-    toolbox::PathToFSSpec(folder / "sub/f", &fileSpec);
-    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    FSSpec fileSpec = restest::MakeResourceFile(folder / "sub/f", {});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     std::filesystem::remove_all(folder / "sub");
@@ -404,8 +385,7 @@ TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
 }
 
 TEST_F(ResourceFile, GetIndStringReadsEntriesAndNeverPastADamagedList) {
-    FSSpec fileSpec = SpecFor("lists");
-    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    FSSpec fileSpec = restest::MakeResourceFile(folder / "lists", {});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle(*toolbox::BuildStringList({"one", "", std::string(255, 'z')})), kStringListResourceType,
                 128, nullptr);
