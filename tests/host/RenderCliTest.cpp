@@ -119,7 +119,8 @@ TEST_F(HostCliTest, InfoPrintsTheDescriptionAndTheClipAsThePluginSeesIt) {
         args.push_back("--json");
         const RunResult json = Host(args);
         ASSERT_EQ(text.status + json.status, 0) << text.err << json.err;
-        for (const char* line : {"type     filter (105)", "flags    0x00001380", "memory   50000 bytes", "  1. ", "  3. "})
+        for (const char* line :
+             {"type     filter (105)", "flags    0x00001380", "memory   50000 bytes", "  1. ", "  3. "})
             EXPECT_NE(text.out.find(line), std::string::npos) << text.out;
         EXPECT_EQ(json.out.rfind("{\"", 0), 0u) << json.out;
         for (const char* field : {"\"typeCode\": 105", "\"flags\": 4992"})

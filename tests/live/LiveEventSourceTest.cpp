@@ -127,7 +127,8 @@ TEST_F(LiveSourceTest, PointerInputComesInGlobalCoordinatesOfTheWindowShown) {
         EXPECT_EQ(std::make_tuple(int(e.type), int(e.where.h), int(e.where.v)), std::make_tuple(int(type), h, v));
     }
     ASSERT_FALSE(presents_.empty());
-    EXPECT_EQ(std::make_tuple(presents_[0].window, presents_[0].width, presents_[0].height), std::make_tuple(w, 200, 100));
+    EXPECT_EQ(std::make_tuple(presents_[0].window, presents_[0].width, presents_[0].height),
+              std::make_tuple(w, 200, 100));
     EXPECT_NE(DesktopWindowTitled("Pointer"), nullptr);
 }
 

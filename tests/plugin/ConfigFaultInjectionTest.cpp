@@ -30,7 +30,8 @@ std::string Problem(const testsupport::RunResult& r) {
 }
 
 TEST_F(ConfigFaultInjection, EveryAllocationOfASessionFailingInTurn) {
-    for (auto [site, name] : {std::pair{toolbox::FaultSite::Memory, "memory"}, {toolbox::FaultSite::GWorld, "NewGWorld"}}) {
+    for (auto [site, name] :
+         {std::pair{toolbox::FaultSite::Memory, "memory"}, {toolbox::FaultSite::GWorld, "NewGWorld"}}) {
         Press(kSession, 0, [] { toolbox::ResetFaultCounters(); });  // the allocations of one undisturbed press
         const int calls = toolbox::FaultSiteCalls(site);
         ASSERT_GT(calls, 0) << name;

@@ -128,7 +128,8 @@ TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByteAndReadsBackExac
     ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     if (info.fdType != 0) {  // where the file system keeps extended attributes
-        EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator), std::make_pair(FOUR_CHAR_CODE("Pref"), FOUR_CHAR_CODE("qvl ")));
+        EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator),
+                  std::make_pair(FOUR_CHAR_CODE("Pref"), FOUR_CHAR_CODE("qvl ")));
     }
 }
 
@@ -143,10 +144,12 @@ TEST_F(PrefsLoader, OtherResourcesOfTheFileAreLeftAsTheyWere) {
     for (const auto& t : image.types)
         for (const auto& r : t.resources) found[{t.type, r.id}] = r;
     ASSERT_EQ(found.size(), 3u);
-    const auto& text = found[{FOUR_CHAR_CODE("TEXT"), 128}], &other = found[{cPrefsType, 2}], &record = found[{cPrefsType, 1}];
+    const auto &text = found[{FOUR_CHAR_CODE("TEXT"), 128}], &other = found[{cPrefsType, 2}],
+               &record = found[{cPrefsType, 1}];
     EXPECT_EQ(std::tie(text.name, text.data), std::make_tuple(std::string("keep me"), Bytes{1, 2, 3}));
     EXPECT_EQ(std::tie(other.hasName, other.data), std::make_tuple(false, Bytes(50, 0xAA)));
-    EXPECT_EQ(std::tie(record.name, record.data), std::make_tuple(std::string("Config Settings"), ExpectedRecord(saved)));
+    EXPECT_EQ(std::tie(record.name, record.data),
+              std::make_tuple(std::string("Config Settings"), ExpectedRecord(saved)));
 }
 
 TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {

@@ -28,7 +28,8 @@ TEST(SettingsRecord, ResetGivesTheDefaultsAndKeepsFrameEndColor) {
     for (const pluginDataRec* r : {&fresh, &used}) {
         EXPECT_EQ(std::tie(r->startRel, r->endRel, r->frameStartColor, r->mediaType),
                   std::make_tuple(whole, whole, RGBColor{65535, 0, 0}, SInt16(1)));
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(std::tie(r->sliders[i], r->colors[i]), std::make_tuple(SInt16(0), RGBColor{}));
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(std::tie(r->sliders[i], r->colors[i]), std::make_tuple(SInt16(0), RGBColor{}));
     }
     EXPECT_EQ(fresh.frameEndColor, (RGBColor{0, 0, 0}));
     EXPECT_EQ(used.frameEndColor, (RGBColor{1, 2, 3}));

@@ -54,8 +54,11 @@ protected:
         frames("late", {5, 6, 7});  // a sequence that starts too late to be found
         testsupport::WriteText(dir / "bad/0002.ppm", "P6\n64 48\n255\nshort");
         fs::create_directories(dir / "mixed");  // frame 1 of another size
-        for (int i = 0; i < 4; ++i) WritePpm(Path("mixed/000" + std::to_string(i) + ".ppm"), Pattern(64 - 32 * (i == 1), 48 - 16 * (i == 1), i));
-        for (const char* name : {"zero.mp4", "zero.mkv", "zero.mov", "zero.ppm", "zerofirst/0000.ppm", "zeromiddle/0001.ppm"})
+        for (int i = 0; i < 4; ++i)
+            WritePpm(Path("mixed/000" + std::to_string(i) + ".ppm"),
+                     Pattern(64 - 32 * (i == 1), 48 - 16 * (i == 1), i));
+        for (const char* name :
+             {"zero.mp4", "zero.mkv", "zero.mov", "zero.ppm", "zerofirst/0000.ppm", "zeromiddle/0001.ppm"})
             testsupport::WriteText(dir / name, "");
         testsupport::WriteText(dir / "note.mp4", "this is a text file, not a video\n");
         testsupport::WriteText(dir / "note.mkv", "Meeting notes\n- cut the intro\n- fade out at 1:20\n");
@@ -66,7 +69,8 @@ protected:
             ASSERT_EQ(::mkfifo(Path(pipe).c_str(), 0644), 0) << pipe << ": " << std::strerror(errno);
         }
         fs::remove(dir / "devfirst/0000.ppm");
-        for (const char* link : {"devzero.mp4", "devzero.txt", "devfirst/0000.ppm"}) fs::create_symlink("/dev/zero", dir / link);
+        for (const char* link : {"devzero.mp4", "devzero.txt", "devfirst/0000.ppm"})
+            fs::create_symlink("/dev/zero", dir / link);
         fs::create_symlink("loop", dir / "loop");
         // A frame bigger than any frame file may be: sparse, it takes no room.
         testsupport::WriteText(dir / "huge/0000.ppm", "P6\n64 48\n255\n");
@@ -78,8 +82,9 @@ TEST_P(HostRefusals, OneLineAndNoOutput) {
     const RefusalCase& c = GetParam();
     std::vector<std::string> args;
     for (const std::string& a : c.args)
-        args.push_back(testsupport::Replaced(testsupport::Replaced(testsupport::Replaced(a, "LONG", std::string(300, 'a')),
-                                                                   "@", dir.string()), "BUNDLE", testsupport::BuiltBundle()));
+        args.push_back(testsupport::Replaced(
+            testsupport::Replaced(testsupport::Replaced(a, "LONG", std::string(300, 'a')), "@", dir.string()), "BUNDLE",
+            testsupport::BuiltBundle()));
     // The host's own preferences folder, unless the case names one (or is another program).
     const bool ownPrefs = std::find(args.begin(), args.end(), "--prefs-dir") != args.end();
     if (c.program == std::string("tonefade-host") && args.size() > 1 && !ownPrefs)

@@ -119,7 +119,8 @@ TEST(AlertWindowTest, WindowShowsHeadlineTextAndButtonsWithTheDefaultRightmost) 
     GetControlBounds(ok, &okBox);
     GetControlBounds(cancel, &cancelBox);
     EXPECT_GT(okBox.left, cancelBox.right);
-    EXPECT_EQ(std::make_pair(toolbox::WindowDefaultButton(w), toolbox::WindowCancelButton(w)), std::make_pair(ok, cancel));
+    EXPECT_EQ(std::make_pair(toolbox::WindowDefaultButton(w), toolbox::WindowCancelButton(w)),
+              std::make_pair(ok, cancel));
     ShowWindow(w);
     testsupport::TempFolder folder;
     EXPECT_TRUE(toolbox::WriteWindowPNG(w, folder / "alert-window.png"));

@@ -348,7 +348,8 @@ TEST_F(DialogKitTest, ModifierKeysPressedDuringATrackReachTheTrackingLoop) {
     EXPECT_EQ(track->modifiers, 0u);  // as they were at the click
     ASSERT_EQ(track->track.size(), 2u);
     EXPECT_EQ(std::make_pair(track->track[0].first, track->track[1].first),
-              std::make_pair(MouseTrackingResult(kMouseTrackingKeyModifiersChanged), MouseTrackingResult(kMouseTrackingMouseUp)));
+              std::make_pair(MouseTrackingResult(kMouseTrackingKeyModifiersChanged),
+                             MouseTrackingResult(kMouseTrackingMouseUp)));
     EXPECT_EQ(GetCurrentKeyModifiers(), UInt32(optionKey));
 }
 

@@ -69,7 +69,8 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
     ResType type = 0;
     Str255 name;
     GetResInfo(h, &id, &type, name);
-    EXPECT_EQ(std::make_tuple(id, type, restest::FromPascal(name)), std::make_tuple(ResID(128), kText, std::string("text 128")));
+    EXPECT_EQ(std::make_tuple(id, type, restest::FromPascal(name)),
+              std::make_tuple(ResID(128), kText, std::string("text 128")));
     EXPECT_EQ(Get1Resource(kText, 128), h) << "a loaded resource has one handle";
     EXPECT_EQ(HomeResFile(h), refNum);
     EXPECT_EQ(Get1Resource(kText, 129), nullptr);
@@ -93,7 +94,8 @@ TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndTypeAndCreatorSurviveAWrite
     ASSERT_EQ(ResError(), noErr);
     FInfo info{};
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
-    EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator), std::make_pair(FOUR_CHAR_CODE("rsrc"), FOUR_CHAR_CODE("test")));
+    EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator),
+              std::make_pair(FOUR_CHAR_CODE("rsrc"), FOUR_CHAR_CODE("test")));
 }
 
 TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
