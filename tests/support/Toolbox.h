@@ -53,6 +53,22 @@ inline Pixel Background() {
     return {0xFF, bg.red >> 8, bg.green >> 8, bg.blue >> 8};
 }
 
+// A world of width × height made current, erased white, with the system font at 12
+// points, plain, for drawing text; the caller keeps the port it had with a SaveGWorld.
+inline GWorldPtr NewTextWorld(int width, int height) {
+    Rect r{0, 0, SInt16(height), SInt16(width)};
+    GWorldPtr world = nullptr;
+    EXPECT_EQ(NewGWorld(&world, 32, &r, nullptr, nullptr, 0), noErr);
+    SetGWorld(world, nullptr);
+    const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
+    RGBBackColor(&white);
+    EraseRect(&r);
+    TextFont(systemFont);
+    TextSize(12);
+    TextFace(normal);
+    return world;
+}
+
 inline WindowRef NewTestWindow(Rect content, WindowClass windowClass = kDocumentWindowClass) {
     WindowRef w = nullptr;
     EXPECT_EQ(CreateNewWindow(windowClass, 0, &content, &w), noErr);
