@@ -4,77 +4,27 @@
 // and a middle-sized rectangle; and one step of the amount slider. Aim: under 4 ms a step.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <random>
-
 #include "Carbon.h"
 #include "dialog/CarbonMacros.h"
-#include "dialog/ClipCtrl.h"
-#include "dialog/ColorCtrl.h"
 #include "dialog/ConfigDlgHandler.h"
 #include "dialog/DlgUtils.h"
 #include "dialog/SliderHandlers.h"
 #include "effect/CallPixelFX.h"
-#include "effect/CommonProcs.h"
-#include "effect/CommonProcsText.h"
 #include "effect/DataHandling.h"
+#include "support/DialogWindow.h"
+#include "support/LastResort.h"
 
 namespace {
 
-// The bundle built beside this program: build/bin/bench_dialog → build/Tonefade.bundle.
-std::string BundlePath() {
-    if (const char* dir = std::getenv("TONEFADE_BUILD_DIR")) return std::string(dir) + "/Tonefade.bundle";
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Tonefade.bundle").string();
-}
-
-// The HD dialog window set up on a record, as DoConfig sets it up, but not run.
+// The HD dialog window on a record, shown, as DoConfig sets it up but not run.
 struct HDDialog {
-    pluginDataRec config{};
-    WindowRef window = nullptr;
-
-    explicit HDDialog(relRect start) {
-        std::string error;
-        if (!toolbox::RegisterBundle(BundlePath(), &error)) {
-            std::fprintf(stderr, "bench_dialog: %s\n", error.c_str());
-            std::exit(1);
-        }
-        ResetConfig(&config);
-        config.sliders[0] = 100;
-        config.mediaType = kMediaHD;
-        config.startRel = start;
-        pluginWorkSpace& ws = gConfigWorkSpace;
-        ws = pluginWorkSpace{};
-        ws.theConfig = gTheConfig = &config;
-        ws.sourceClip = AllocateGWorld(960, 540);
-        ws.theFXClip = AllocateGWorld(960, 540);
-        ws.maxFrameIndex = 249;
-        ws.activeRel = 1;
-        FillWithNoise(ws.sourceClip);
-        RegisterColorBox();
-        RegisterClipCtrl();
-        window = OpenNibWindowFromCFBundle(cBundleIdentifier, cNibName, ConfigWindowName(kMediaHD));
-        SetupDialog(window, &config);
+    pluginDataRec config;
+    testsupport::DialogWindow dialog;
+    WindowRef window;
+    explicit HDDialog(relRect start) : config(testsupport::HDSettings(start)), dialog(config, 960, 540) {
+        window = dialog.window;
         ShowWindow(window);
         SetPortWindowPort(window);
-    }
-    ~HDDialog() {
-        DisposeWindow(window);
-        UnregisterClipCtrl();
-        UnregisterColorBox();
-        DisposeGWorld(gConfigWorkSpace.sourceClip);
-        DisposeGWorld(gConfigWorkSpace.theFXClip);
-    }
-    static void FillWithNoise(GWorldPtr world) {
-        PixMapHandle pm = GetGWorldPixMap(world);
-        std::mt19937 gen(7);
-        for (int y = 0; y < 540; ++y) {
-            auto* row = reinterpret_cast<UInt32*>(GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm));
-            for (int x = 0; x < 960; ++x) row[x] = gen() | 0xFF;
-        }
     }
 };
 
@@ -119,4 +69,10 @@ BENCHMARK(BM_AmountSliderStepHD)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return testsupport::MainWithLastResort("bench_dialog", [&] {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        return 0;
+    });
+}

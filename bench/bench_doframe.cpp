@@ -2,21 +2,19 @@
 // copies, the kernel, the copy into the target, MixAudio and ReleaseFrame.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-
 #include "Carbon.h"
 #include "HostSession.h"
 #include "RenderDriver.h"
 #include "effect/PluginDefines.h"
 #include "glue/PlugInMain.h"
+#include "support/Files.h"
 
 namespace {
 
 void DoFrame(benchmark::State& state) {
     const int width = int(state.range(0)), height = int(state.range(1));
-    auto prefs = std::filesystem::temp_directory_path() / "tonefade-bench-prefs";
-    std::filesystem::create_directories(prefs);
-    toolbox::SetPreferencesFolder(prefs.string());
+    testsupport::TempFolder prefs;
+    toolbox::SetPreferencesFolder(prefs.path().string());
 
     host::MemoryClip clip(width, height);
     std::vector<UInt8> pixels(std::size_t(width) * std::size_t(height) * 4);

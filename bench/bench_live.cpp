@@ -12,76 +12,31 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <filesystem>
 #include <map>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "Carbon.h"
 #include "dialog/CarbonMacros.h"
-#include "dialog/ClipCtrl.h"
-#include "dialog/ColorCtrl.h"
 #include "dialog/ConfigDlgHandler.h"
 #include "effect/CommonProcs.h"
 #include "effect/CommonProcsText.h"
 #include "effect/DataHandling.h"
+#include "effect/RelRects.h"
 #include "input/LiveEventSource.h"
+#include "support/DialogWindow.h"
+#include "support/LastResort.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using toolbox::LiveEventSource;
 
-std::string BundlePath() {
-    if (const char* dir = std::getenv("TONEFADE_BUILD_DIR")) return std::string(dir) + "/Tonefade.bundle";
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Tonefade.bundle").string();
-}
-
 // The HD dialog window on a record, as DoConfig sets it up, with a noisy 960×540 clip.
 struct HDDialog {
-    pluginDataRec config{};
-    WindowRef window = nullptr;
-
-    HDDialog() {
-        std::string error;
-        if (!toolbox::RegisterBundle(BundlePath(), &error)) {
-            std::fprintf(stderr, "bench_live: %s\n", error.c_str());
-            std::exit(1);
-        }
-        ResetConfig(&config);
-        config.sliders[0] = 100;
-        config.mediaType = kMediaHD;
-        config.startRel = relRect{0.25, 0.75, 0.25, 0.75};
-        pluginWorkSpace& ws = gConfigWorkSpace;
-        ws = pluginWorkSpace{};
-        ws.theConfig = gTheConfig = &config;
-        ws.sourceClip = AllocateGWorld(960, 540);
-        ws.theFXClip = AllocateGWorld(960, 540);
-        ws.maxFrameIndex = 249;
-        ws.activeRel = 1;
-        FillWithNoise(ws.sourceClip);
-        RegisterColorBox();
-        RegisterClipCtrl();
-        window = OpenNibWindowFromCFBundle(cBundleIdentifier, cNibName, ConfigWindowName(kMediaHD));
-        SetupDialog(window, &config);
-    }
-    ~HDDialog() {
-        DisposeWindow(window);
-        UnregisterClipCtrl();
-        UnregisterColorBox();
-        DisposeGWorld(gConfigWorkSpace.sourceClip);
-        DisposeGWorld(gConfigWorkSpace.theFXClip);
-    }
-    static void FillWithNoise(GWorldPtr world) {
-        PixMapHandle pm = GetGWorldPixMap(world);
-        std::mt19937 gen(7);
-        for (int y = 0; y < 540; ++y) {
-            auto* row = reinterpret_cast<UInt32*>(GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm));
-            for (int x = 0; x < 960; ++x) row[x] = gen() | 0xFF;
-        }
-    }
+    pluginDataRec config = testsupport::HDSettings(relRect{0.25, 0.75, 0.25, 0.75});
+    testsupport::DialogWindow dialog{config, 960, 540};
+    WindowRef window = dialog.window;
 };
 
 struct Sent {
@@ -214,32 +169,27 @@ void MeasureDrag(HDDialog& dialog, LiveEventSource& live, std::chrono::microseco
 
 }  // namespace
 
-int main(int argc, char** argv) try {
-    const int moves = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
-    std::string why;
-    std::unique_ptr<LiveEventSource> live = LiveEventSource::Open(&why);
-    if (!live) {
-        std::fprintf(stderr, "bench_live: %s\nRun it on a display, or under xvfb-run, or with SDL_VIDEODRIVER=dummy.\n",
-                     why.c_str());
-        return 2;
-    }
-    HDDialog dialog;
-    const char* display = std::getenv("DISPLAY");
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    std::printf("bench_live: pointer motion to presented frame, corner drag in the HD dialog (1232x608, 960x540 "
-                "preview)\ndisplay %s%s%s, refresh %.0f Hz (a frame at most every %.1f ms); target: under 8 ms\n",
-                display ? display : "-", driver ? ", SDL_VIDEODRIVER=" : "", driver ? driver : "", live->RefreshRate(),
-                1000.0 / live->RefreshRate());
-    const auto frame = std::chrono::microseconds(long(1e6 / live->RefreshRate()));
-    MeasureDrag(dialog, *live, frame, moves, "a move every frame:");
-    MeasureDrag(dialog, *live, std::chrono::microseconds(8000), moves, "a move every 8 ms:");
-    MeasureDrag(dialog, *live, std::chrono::microseconds(1000), moves, "a move every 1 ms:");
-    return 0;
-} catch (const std::exception& e) {
-    // The last resort: one line and a failed run, never an abort.
-    std::fprintf(stderr, "bench_live: %s\n", e.what());
-    return 1;
-} catch (...) {
-    std::fprintf(stderr, "bench_live: an unknown error\n");
-    return 1;
+int main(int argc, char** argv) {
+    return testsupport::MainWithLastResort("bench_live", [&] {
+        const int moves = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+        std::string why;
+        std::unique_ptr<LiveEventSource> live = LiveEventSource::Open(&why);
+        if (!live) {
+            std::fprintf(stderr, "bench_live: %s\nRun it on a display, or under xvfb-run, or with SDL_VIDEODRIVER=dummy.\n",
+                         why.c_str());
+            return 2;
+        }
+        HDDialog dialog;
+        const char* display = std::getenv("DISPLAY");
+        const char* driver = std::getenv("SDL_VIDEODRIVER");
+        std::printf("bench_live: pointer motion to presented frame, corner drag in the HD dialog (1232x608, 960x540 "
+                    "preview)\ndisplay %s%s%s, refresh %.0f Hz (a frame at most every %.1f ms); target: under 8 ms\n",
+                    display ? display : "-", driver ? ", SDL_VIDEODRIVER=" : "", driver ? driver : "", live->RefreshRate(),
+                    1000.0 / live->RefreshRate());
+        const auto frame = std::chrono::microseconds(long(1e6 / live->RefreshRate()));
+        MeasureDrag(dialog, *live, frame, moves, "a move every frame:");
+        MeasureDrag(dialog, *live, std::chrono::microseconds(8000), moves, "a move every 8 ms:");
+        MeasureDrag(dialog, *live, std::chrono::microseconds(1000), moves, "a move every 1 ms:");
+        return 0;
+    });
 }

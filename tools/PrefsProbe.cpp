@@ -61,7 +61,7 @@ int main(int argc, char** argv) try {
     PrintJSON(settings);
     return 0;
 } catch (const std::exception& e) {
-    // The last resort: one line and a failed run, never an abort.
+    // The last resort: one line and a failed job, never an abort.
     std::fprintf(stderr, "tonefade-prefs-probe: %s\n", e.what());
     return 1;
 } catch (...) {

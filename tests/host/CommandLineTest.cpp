@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "CliHarness.h"
 #include "CommandLine.h"
 #include "Progress.h"
+#include "support/HostHarness.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ TEST_F(InfoJsonNames, ParseWhateverBytesTheNamesHold) {
         hosttest::RunResult info = hosttest::Host({"info", input, "--json", "--prefs-dir", Path("out")});
         ASSERT_EQ(info.status, 0) << info.err;
         std::ofstream(Path("info.json"), std::ios::binary | std::ios::trunc) << info.out;
-        hosttest::RunResult read = hosttest::Run("/usr/bin/env", {"python3", "-c", parse, Path("info.json")});
+        hosttest::RunResult read = hosttest::RunProgram("/usr/bin/env", {"python3", "-c", parse, Path("info.json")});
         EXPECT_EQ(read.status, 0) << "not JSON: " << info.out << read.err;
         EXPECT_EQ(read.out, Path(c.decoded + "/%04d.ppm")) << c.decoded;
     }

@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <stdlib.h>
-
-#include <algorithm>
-#include <fstream>
 #include <functional>
 #include <sstream>
 
-#include "CliHarness.h"
+#include "support/HostHarness.h"
 
 namespace hosttest {
 namespace {
@@ -19,19 +15,18 @@ namespace fs = std::filesystem;
 
 class ConfigureCliTest : public HostCliTest {
 protected:
+    void SetUp() override {
+        fs::create_directories(prefs);
+        frames = WriteSequence("ppm", 3, 96, 64);
+    }
     std::string Script(const std::string& text) {
-        std::ofstream(Path("drive.txt")) << text;
+        testsupport::WriteText(Path("drive.txt"), text);
         return Path("drive.txt");
     }
-    std::string PrefsBytes() {
-        std::ifstream in(fs::path(prefs) / "vardo-Prefs", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<Image> frames;
 };
 
 TEST_F(ConfigureCliTest, OKSavesWhatTheScriptSetAndTheNextRenderUsesIt) {
-    fs::create_directories(prefs);
-    std::vector<Image> frames = WriteSequence("ppm", 3, 96, 64);
     // Amount 60; the top-left handle dragged with Option to a quarter of the preview.
     RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--frame", "2", "--events",
                         Script("slider Sldr 1 60\ndrag 16 16 196 136 6 option\ncommand \"ok  \"\n"), "--snapshot",
@@ -42,7 +37,7 @@ TEST_F(ConfigureCliTest, OKSavesWhatTheScriptSetAndTheNextRenderUsesIt) {
     EXPECT_EQ(shot.width, 992);
     EXPECT_EQ(shot.height, 548 + 22);
 
-    r = Host({"render", Path("in/%04d.ppm"), Path("out/%04d.ppm"), "--prefs-dir", prefs, "--quiet"});
+    r = Host(Job({"render", "@/in/%04d.ppm", "@/out/%04d.ppm"}));
     ASSERT_EQ(r.status, 0) << r.err;
     for (int i = 0; i < 3; ++i) {
         char name[32];
@@ -53,20 +48,16 @@ TEST_F(ConfigureCliTest, OKSavesWhatTheScriptSetAndTheNextRenderUsesIt) {
 }
 
 TEST_F(ConfigureCliTest, WithoutAScriptTheSnapshotShowsTheOpenDialogAndNothingIsSaved) {
-    fs::create_directories(prefs);
-    WriteSequence("ppm", 2, 96, 64);
     ASSERT_EQ(Host({"info", "--prefs-dir", prefs}).status, 0);
-    const std::string before = PrefsBytes();
+    const std::string before = testsupport::ReadText(prefs + "/vardo-Prefs");
     RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--snapshot", Path("open.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("settings unchanged"), std::string::npos) << r.err;
     EXPECT_EQ(ReadPngFile(Path("open.png")).width, 992);
-    EXPECT_EQ(PrefsBytes(), before);
+    EXPECT_EQ(testsupport::ReadText(prefs + "/vardo-Prefs"), before);
 }
 
 TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobInOneLineNamingFileAndLine) {
-    fs::create_directories(prefs);
-    WriteSequence("ppm", 2, 96, 64);
     struct Case {
         const char* script;
         const char* message;
@@ -80,22 +71,19 @@ TEST_F(ConfigureCliTest, AScriptThatCannotBeCarriedOutFailsTheJobInOneLineNaming
         RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events", Script(c.script)});
         EXPECT_EQ(r.status, 1) << c.script;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+        EXPECT_EQ(LineCount(r.err), 1) << "one line: " << r.err;
     }
 }
 
 // A display named that no server answers: one line says why, and the dialog closes at
 // once as without a display, instead of waiting for ever in a window nobody sees.
 TEST_F(ConfigureCliTest, ADisplayThatCannotBeOpenedIsSaidInOneLineAndTheDialogRunsWithout) {
-    fs::create_directories(prefs);
-    WriteSequence("ppm", 2, 96, 64);
     // A runtime folder with a short name: Wayland's socket path must fit 108 bytes.
-    char runtimeDir[] = "/tmp/tf-rt-XXXXXX";
-    ASSERT_NE(::mkdtemp(runtimeDir), nullptr);
-    const std::string runtime = std::string("XDG_RUNTIME_DIR=") + runtimeDir;
+    testsupport::TempFolder runtimeDir;
+    const std::string runtime = "XDG_RUNTIME_DIR=" + runtimeDir.path().string();
     // SDL's video start-up loads libdbus, which keeps a buffer for the life of the process;
     // the sanitizer build would count it as a leak of ours.
-    std::ofstream(Path("lsan.supp")) << "leak:libdbus-1.so\n";
+    testsupport::WriteText(Path("lsan.supp"), "leak:libdbus-1.so\n");
     const std::string suppressions = "LSAN_OPTIONS=print_suppressions=0:suppressions=" + Path("lsan.supp");
     struct Case {
         std::vector<std::string> environment;
@@ -117,9 +105,8 @@ TEST_F(ConfigureCliTest, ADisplayThatCannotBeOpenedIsSaidInOneLineAndTheDialogRu
         EXPECT_NE(r.err.find("; the dialog runs without a window\ntonefade-host: the dialog closed; settings unchanged\n"),
                   std::string::npos)
             << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(LineCount(r.err), 2) << r.err;
     }
-    fs::remove(runtimeDir);
 }
 
 // Lines of `text` that mention `what`.
@@ -146,16 +133,14 @@ class ConfigureUnusablePrefs : public ConfigureCliTest, public ::testing::WithPa
 TEST_P(ConfigureUnusablePrefs, IsNamedOnceAndAFailedSaveFailsTheJob) {
     const UnusablePrefs& c = GetParam();
     WriteSettings(30, "0,0,1,1");
-    WriteSequence("ppm", 2, 96, 64);
     const fs::path file = fs::path(prefs) / "vardo-Prefs";
     c.make(file, dir);
     struct stat before {};
     ASSERT_EQ(::lstat(file.c_str(), &before), 0);
-    // Run under timeout(1): a pipe or /dev/zero read at the wrong place must not hang the suite.
-    RunResult r = hosttest::Run("/usr/bin/timeout", {"60", HostBinary(), "configure", Path("in/%04d.ppm"),
-                                                     "--prefs-dir", prefs, "--events",
-                                                     Script("slider Sldr 1 60\ncommand \"ok  \"\n")});
-    EXPECT_EQ(r.status, c.status) << r.err;
+    // A pipe or /dev/zero read at the wrong place must not hang the suite.
+    RunResult r = Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events",
+                        Script("slider Sldr 1 60\ncommand \"ok  \"\n")}, RunOptions{60, {}});
+    EXPECT_EQ(r.status, c.status) << (r.timedOut ? "hung: " : "") << r.err;
     const std::string warning = file.string() + ": " + c.reason + "; the default settings apply";
     EXPECT_EQ(LinesWith(r.err, warning), *c.reason ? 1 : 0) << r.err;
     if (c.status == 1) {
@@ -173,11 +158,6 @@ TEST_P(ConfigureUnusablePrefs, IsNamedOnceAndAFailedSaveFailsTheJob) {
     }
 }
 
-std::string SettingsRecordFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 const UnusablePrefs kUnusablePrefs[] = {
     {"Folder", [](const fs::path& f, const fs::path&) { fs::remove(f), fs::create_directory(f); },
      "not a regular file", 1},
@@ -185,15 +165,15 @@ const UnusablePrefs kUnusablePrefs[] = {
      "not a regular file", 1},
     {"NamedPipe", [](const fs::path& f, const fs::path&) { fs::remove(f), ::mkfifo(f.c_str(), 0600); },
      "not a regular file", 1},
-    {"Damaged", [](const fs::path& f, const fs::path&) { std::ofstream(f, std::ios::trunc) << "not a resource file"; },
+    {"Damaged", [](const fs::path& f, const fs::path&) { testsupport::WriteText(f, "not a resource file"); },
      "the file is damaged (not a resource file)", 1},
     {"Over32MiB", [](const fs::path& f, const fs::path&) { fs::resize_file(f, 40u << 20); },
      "too large for a resource file (16 MB of resources at most)", 1},
     // The record's version field lies 8 bytes into the data area, which starts at 256.
     {"RecordOfVersion4", [](const fs::path& f, const fs::path&) {
-         std::string bytes = SettingsRecordFile(f);
+         std::string bytes = testsupport::ReadText(f);
          bytes[256 + 4 + 4] = 4;
-         std::ofstream(f, std::ios::binary | std::ios::trunc) << bytes;
+         testsupport::WriteText(f, bytes);
      }, "the saved settings are damaged or of another version or kind of computer", 0},
     {"LinkToAFileElsewhere", [](const fs::path& f, const fs::path& dir) {
          fs::create_directories(dir / "dotfiles");

@@ -12,12 +12,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "CliHarness.h"
-#include "FfmpegCli.h"
+#include "quickdraw/QuickDraw.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 #include "quickdraw/PixelMemory.h"
-#include "support/PluginTestSupport.h"
+#include "support/Frames.h"
+#include "support/HostHarness.h"
 
 namespace hosttest {
 namespace {
@@ -61,8 +61,6 @@ struct DecodeCase {
     const char* extension;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.pixelFormat << " " << c.codec << "." << c.extension; }
-
 class DecodeIntoGuardedWorlds : public HostCliTest, public ::testing::WithParamInterface<DecodeCase> {
 protected:
     std::string Clip(int width) const { return Path("in/" + std::to_string(width) + "." + GetParam().extension); }
@@ -105,8 +103,7 @@ TEST_P(DecodeIntoGuardedWorlds, EveryWidthFrom1To130) {
             std::string error;
             std::unique_ptr<host::FrameSource> clip = host::OpenClip(Clip(w), host::ReaderOptions{1, 30}, &error);
             if (!clip || clip->FrameCount() != kFrames) return gCase + error + " (or not 2 frames)";
-            std::ifstream in(Reference(w), std::ios::binary);
-            const std::string reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::string reference = testsupport::ReadText(Reference(w));
             const std::size_t frameBytes = std::size_t(w) * std::size_t(h) * 4;
             if (reference.size() != frameBytes * kFrames) return gCase + std::string("reference of the wrong size");
             GWorldPtr world = testsupport::NewTestWorld(w, h);
@@ -162,31 +159,17 @@ TEST_F(HostCliTest, EncodeFromGuardedWorldsOfEveryWidthFrom1To130) {
 struct NamedSize {
     int width, height;
 };
-void PrintTo(const NamedSize& s, std::ostream* os) { *os << s.width << "x" << s.height; }
 
-class CommonSizesUnderGuardPages : public HostCliTest, public ::testing::WithParamInterface<NamedSize> {
-protected:
-    void SetUp() override {
-        HostCliTest::SetUp();
-        ::setenv("TONEFADE_GUARD_PAGES", "1", 1);
-    }
-    void TearDown() override {
-        ::unsetenv("TONEFADE_GUARD_PAGES");
-        HostCliTest::TearDown();
-    }
-};
+class CommonSizesUnderGuardPages : public HostCliTest, public ::testing::WithParamInterface<NamedSize> {};
 
 TEST_P(CommonSizesUnderGuardPages, RenderAndConfigure) {
-    const auto [w, h] = GetParam();
-    const std::string size = std::to_string(w) + "x" + std::to_string(h);
-    const std::string clip = Path("in/clip.mp4");
-    Ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=" + size + ":r=30:d=0.2", "-c:v", "libx264", "-preset", "ultrafast",
-            "-pix_fmt", "yuv420p", clip});
+    MakeClip(Path("in/clip.mp4"), GetParam().width, GetParam().height, 6, true);
     fs::create_directories(prefs);
-    RunResult r = Host({"render", clip, Path("out/clip.mkv"), "--prefs-dir", prefs, "--quiet"});
-    EXPECT_EQ(r.status, 0) << size << ": " << r.err;
-    r = Host({"configure", clip, "--prefs-dir", prefs, "--no-display", "--frame", "3"});
-    EXPECT_EQ(r.status, 0) << size << ": " << r.err;
+    for (const auto& args : {Job({"render", "@/in/clip.mp4", "@/out/clip.mkv"}),
+                             Job({"configure", "@/in/clip.mp4", "--no-display", "--frame", "3"})}) {
+        RunResult r = Host(args, RunOptions{120, {"TONEFADE_GUARD_PAGES=1"}});
+        EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(H264, CommonSizesUnderGuardPages,

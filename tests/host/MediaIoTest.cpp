@@ -7,11 +7,12 @@
 #include <numbers>
 
 #include "AudioReader.h"
-#include "CliHarness.h"
+#include "quickdraw/QuickDraw.h"
 #include "ImageSequence.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
-#include "support/PluginTestSupport.h"
+#include "support/Frames.h"
+#include "support/HostHarness.h"
 
 namespace hosttest {
 namespace {
@@ -110,23 +111,18 @@ TEST_P(VideoFiles, ReadBackWithFramesSoundAndRate) {
     host::MemoryClip clip = ToneClip(96, 64, 24);
     const std::string path = Path(std::string("out/clip") + GetParam());
     WriteClip(clip, path);
-    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{fs::path(path).filename().string()});
+    EXPECT_EQ(FolderEntries(dir / "out"), std::vector<std::string>{fs::path(path).filename().string()});
     std::string error;
     std::unique_ptr<host::FrameSource> back = host::OpenClip(path, host::ReaderOptions{1, 30}, &error);
     ASSERT_TRUE(back) << error;
-    EXPECT_EQ(back->FrameCount(), 24);
-    EXPECT_EQ(back->Width(), 96);
-    EXPECT_EQ(back->Height(), 64);
+    EXPECT_EQ(std::make_tuple(back->FrameCount(), back->Width(), back->Height(), back->AudioSampleRate(),
+                              back->AudioChannels()), std::make_tuple(24, 96, 64, 48000, 2));
     EXPECT_NEAR(back->FrameRate(), 30.0, 1e-6);
-    EXPECT_EQ(back->AudioSampleRate(), 48000);
-    EXPECT_EQ(back->AudioChannels(), 2);
     for (int i : {0, 11, 23}) EXPECT_LT(MeanError(ReadPixels(*back, i), clip.Pixels(i)), 6.0) << "frame " << i;
     // The tone comes back at about its level in a frame well inside the clip.
     std::vector<int16_t> audio = back->FrameAudio(12);
     ASSERT_EQ(audio.size(), 1600u * 2);
-    double power = 0;
-    for (int16_t s : audio) power += double(s) * s;
-    EXPECT_NEAR(std::sqrt(power / double(audio.size())), 8000 / std::sqrt(2.0), 800);
+    EXPECT_NEAR(Rms(audio), 8000 / std::sqrt(2.0), 800);
 }
 
 TEST_P(VideoFiles, FramesReadOutOfOrderMatchTheSameFramesReadInOrder) {
@@ -158,10 +154,10 @@ TEST_F(HostCliTest, UnfinishedOutputLeavesNothing) {
         ASSERT_TRUE(clip.ReadFrame(0, world, &error));
         ASSERT_TRUE(sink->Consume(0, world, clip.FrameAudio(0), &error)) << error;
         DisposeGWorld(world);
-        EXPECT_FALSE(Listing(dir / "out").empty()) << name << ": the frame is being written somewhere";
-        for (const std::string& file : Listing(dir / "out")) EXPECT_EQ(file.back(), 't') << file << " is temporary";
+        EXPECT_FALSE(FolderEntries(dir / "out").empty()) << name << ": the frame is being written somewhere";
+        for (const std::string& file : FolderEntries(dir / "out")) EXPECT_EQ(file.back(), 't') << file << " is temporary";
         sink.reset();
-        EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{}) << name;
+        EXPECT_EQ(FolderEntries(dir / "out"), std::vector<std::string>{}) << name;
     }
 }
 
@@ -171,15 +167,14 @@ TEST_F(HostCliTest, ProxyRendersSmallFramesWithoutSound) {
     WriteClip(clip, Path("in/clip.mkv"));
     for (bool proxy : {false, true}) {
         std::string out = Path(proxy ? "out/proxy.mkv" : "out/full.mkv");
-        std::vector<std::string> args{"render", Path("in/clip.mkv"), out, "--prefs-dir", prefs, "--quiet"};
-        if (proxy) args.push_back("--proxy");
-        RunResult r = Host(args);
+        RunResult r = Host(Job(proxy ? std::vector<std::string>{"render", "@/in/clip.mkv", out, "--proxy"}
+                                     : std::vector<std::string>{"render", "@/in/clip.mkv", out}));
         ASSERT_EQ(r.status, 0) << r.err;
         std::string error;
         auto back = host::OpenClip(out, {}, &error);
         ASSERT_TRUE(back) << error;
-        EXPECT_EQ(back->Width(), proxy ? 320 : 640);
-        EXPECT_EQ(back->Height(), proxy ? 240 : 480);
+        EXPECT_EQ(std::make_pair(back->Width(), back->Height()),
+                  proxy ? std::make_pair(320, 240) : std::make_pair(640, 480));
         int loudest = 0;
         for (int i = 0; i < back->FrameCount(); ++i)
             for (int16_t s : back->FrameAudio(i)) loudest = std::max(loudest, std::abs(int(s)));

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "CliHarness.h"
+#include "support/HostHarness.h"
 #include "Commands.h"
 #include "HostJob.h"
 

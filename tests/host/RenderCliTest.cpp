@@ -2,15 +2,7 @@
 // sequences with known settings; every frame is checked pixel for pixel.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <fstream>
-#include <thread>
-
-#include "CliHarness.h"
+#include "support/HostHarness.h"
 
 namespace hosttest {
 namespace {
@@ -52,13 +44,13 @@ TEST_P(SequenceRender, ExactPixelsOutsideTheFadesAndBlendsInside) {
     const SequenceCase c = GetParam();
     WriteSettings(kAmount, kRect);
     std::vector<Image> in = WriteSequence(c.in, 8, 64, 48, c.alpha);
-    RunResult r = Host({"render", Path("in/%04d.") + c.in, Path("out/%04d.") + c.out, "--fade-in", "4", "--fade-out",
-                        "2", "--prefs-dir", prefs, "--quiet"});
+    RunResult r = Host(Job({"render", Path("in/%04d.") + c.in, Path("out/%04d.") + c.out, "--fade-in", "4",
+                            "--fade-out", "2"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::vector<std::string> expected;
     for (int i = 0; i < 8; ++i) expected.push_back(fs::path(Frame("", i, c.out)).filename().string());
-    ASSERT_EQ(Listing(dir / "out"), expected);
+    ASSERT_EQ(FolderEntries(dir / "out"), expected);
 
     auto shown = [&](const Image& image) { return std::string(c.out) == "pam" ? image : Opaque(image); };
     std::vector<Image> out;
@@ -88,22 +80,20 @@ INSTANTIATE_TEST_SUITE_P(Formats, SequenceRender,
 TEST_F(HostCliTest, SegmentsJoinIntoExactlyTheFullRender) {
     WriteSettings(kAmount, kRect);
     WriteSequence("ppm", 8, 64, 48);
-    const std::vector<std::string> common{"--fade-in", "3", "--fade-out", "3", "--prefs-dir", prefs, "--quiet"};
     auto render = [&](const std::string& out, std::vector<std::string> extra) {
-        std::vector<std::string> args{"render", Path("in/%04d.ppm"), out};
-        args.insert(args.end(), common.begin(), common.end());
+        std::vector<std::string> args{"render", "@/in/%04d.ppm", "@/out/" + out, "--fade-in", "3", "--fade-out", "3"};
         args.insert(args.end(), extra.begin(), extra.end());
-        RunResult r = Host(args);
+        RunResult r = Host(Job(args));
         EXPECT_EQ(r.status, 0) << r.err;
     };
     fs::create_directories(dir / "out/full");
     fs::create_directories(dir / "out/seg");
-    render(Path("out/full/%04d.ppm"), {});
-    render(Path("out/seg/%04d.ppm"), {"--start", "3", "--frames", "3"});
-    EXPECT_EQ(Listing(dir / "out/seg"), (std::vector<std::string>{"0003.ppm", "0004.ppm", "0005.ppm"}));
-    render(Path("out/seg/%04d.ppm"), {"--start", "0", "--frames", "3"});
-    render(Path("out/seg/%04d.ppm"), {"--start", "6"});
-    ASSERT_EQ(Listing(dir / "out/seg"), Listing(dir / "out/full"));
+    render("full/%04d.ppm", {});
+    render("seg/%04d.ppm", {"--start", "3", "--frames", "3"});
+    EXPECT_EQ(FolderEntries(dir / "out/seg"), (std::vector<std::string>{"0003.ppm", "0004.ppm", "0005.ppm"}));
+    render("seg/%04d.ppm", {"--start", "0", "--frames", "3"});
+    render("seg/%04d.ppm", {"--start", "6"});
+    ASSERT_EQ(FolderEntries(dir / "out/seg"), FolderEntries(dir / "out/full"));
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(ReadPnm(Frame(Path("out/seg"), i, "ppm")).argb, ReadPnm(Frame(Path("out/full"), i, "ppm")).argb)
             << "frame " << i;
@@ -116,57 +106,32 @@ TEST_F(HostCliTest, ThumbnailIsTheProcessedChosenFrame) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("frame 5"), std::string::npos) << r.err;
     EXPECT_EQ(ReadPngFile(Path("out/thumb.png")).argb, Processed(in[5], kPixels, kAmount).argb);
-    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"thumb.png"});
+    EXPECT_EQ(FolderEntries(dir / "out"), std::vector<std::string>{"thumb.png"});
 }
 
-TEST_F(HostCliTest, InfoPrintsTheDescription) {
-    RunResult text = Host({"info", "--prefs-dir", (dir / "out").string()});
-    ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find("type     filter (105)"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("flags    0x00001380"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("memory   50000 bytes"), std::string::npos) << text.out;
-    for (const char* slider : {"  1. ", "  2. ", "  3. "}) EXPECT_NE(text.out.find(slider), std::string::npos);
-    RunResult json = Host({"info", "--json", "--prefs-dir", (dir / "out").string()});
-    ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_EQ(json.out.front(), '{');
-    EXPECT_NE(json.out.find("\"typeCode\": 105"), std::string::npos) << json.out;
-    EXPECT_NE(json.out.find("\"flags\": 4992"), std::string::npos) << json.out;
-    std::size_t defaults = 0;
-    for (std::size_t at = 0; (at = json.out.find("\"default\": 0.5", at)) != std::string::npos; ++at) ++defaults;
-    EXPECT_EQ(defaults, 3u);
-}
-
-TEST_F(HostCliTest, InfoDescribesTheClipAsThePluginSeesIt) {
+// The description, and the clip's frames, size and rate when one is named.
+TEST_F(HostCliTest, InfoPrintsTheDescriptionAndTheClipAsThePluginSeesIt) {
     WriteSequence("ppm", 5, 64, 48);
-    RunResult text = Host({"info", Path("in/%04d.ppm"), "--prefs-dir", (dir / "out").string()});
-    ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find("frames   5\nsize     64x48\nrate     30 frames/s\n"), std::string::npos) << text.out;
-    RunResult json = Host({"info", Path("in/%04d.ppm"), "--json", "--prefs-dir", (dir / "out").string()});
-    ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_NE(json.out.find("\"frames\": 5, \"width\": 64, \"height\": 48"), std::string::npos) << json.out;
-    EXPECT_EQ(json.out.substr(json.out.size() - 3), "}}\n") << "one object, the clip inside it";
-}
-
-TEST_F(HostCliTest, InterruptLeavesNoOutput) {
-    WriteSettings(kAmount, kRect);
-    WriteSequence("ppm", 40, 1280, 720);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        std::freopen("/dev/null", "w", stderr);
-        ::execl(HostBinary().c_str(), "tonefade-host", "render", Path("in/%04d.ppm").c_str(),
-                Path("out/%04d.png").c_str(), "--prefs-dir", prefs.c_str(), "--quiet", nullptr);
-        ::_exit(127);
+    for (bool clip : {false, true}) {
+        std::vector<std::string> args{"info", "--prefs-dir", Path("out")};
+        if (clip) args.insert(args.begin() + 1, Path("in/%04d.ppm"));
+        const RunResult text = Host(args);
+        args.push_back("--json");
+        const RunResult json = Host(args);
+        ASSERT_EQ(text.status + json.status, 0) << text.err << json.err;
+        for (const char* line :
+             {"type     filter (105)", "flags    0x00001380", "memory   50000 bytes", "  1. ", "  3. "})
+            EXPECT_NE(text.out.find(line), std::string::npos) << text.out;
+        EXPECT_EQ(json.out.rfind("{\"", 0), 0u) << json.out;
+        for (const char* field : {"\"typeCode\": 105", "\"flags\": 4992"})
+            EXPECT_NE(json.out.find(field), std::string::npos) << json.out;
+        std::size_t defaults = 0;
+        for (std::size_t at = 0; (at = json.out.find("\"default\": 0.5", at)) != std::string::npos; ++at) ++defaults;
+        EXPECT_EQ(defaults, 3u);
+        EXPECT_EQ(text.out.find("frames   5\nsize     64x48\nrate     30 frames/s\n") != std::string::npos, clip);
+        EXPECT_EQ(json.out.find("\"frames\": 5, \"width\": 64, \"height\": 48") != std::string::npos, clip);
+        EXPECT_EQ(json.out.substr(json.out.size() - 3), clip ? "}}\n" : "0}\n") << "one object, the clip inside it";
     }
-    // Wait until the first frame is being written, then interrupt.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (Listing(dir / "out").empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{});
 }
 
 }  // namespace

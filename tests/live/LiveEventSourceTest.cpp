@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "controls/Controls.h"
@@ -119,21 +120,15 @@ TEST_F(LiveSourceTest, PointerInputComesInGlobalCoordinatesOfTheWindowShown) {
     live_->Inject(LiveEventSource::Synthetic::Move, 15, 25);
     live_->Inject(LiveEventSource::Synthetic::Move, 30, 40);
     live_->Inject(LiveEventSource::Synthetic::Release, 30, 40);
-    toolbox::InputEvent e = Next();
-    EXPECT_EQ(e.type, InputType::MouseDown);
-    EXPECT_EQ(e.where.h, 110);
-    EXPECT_EQ(e.where.v, 70);
-    e = Next();  // the two moves came before the toolbox asked: only the later one counts
-    EXPECT_EQ(e.type, InputType::MouseDragged);
-    EXPECT_EQ(e.where.h, 130);
-    EXPECT_EQ(e.where.v, 90);
-    e = Next();
-    EXPECT_EQ(e.type, InputType::MouseUp);
-    EXPECT_EQ(e.where.h, 130);
+    // The two moves came before the toolbox asked: only the later one counts.
+    for (auto [type, h, v] : {std::tuple{InputType::MouseDown, 110, 70}, {InputType::MouseDragged, 130, 90},
+                              {InputType::MouseUp, 130, 90}}) {
+        const toolbox::InputEvent e = Next();
+        EXPECT_EQ(std::make_tuple(int(e.type), int(e.where.h), int(e.where.v)), std::make_tuple(int(type), h, v));
+    }
     ASSERT_FALSE(presents_.empty());
-    EXPECT_EQ(presents_[0].window, w);
-    EXPECT_EQ(presents_[0].width, 200);
-    EXPECT_EQ(presents_[0].height, 100);
+    EXPECT_EQ(std::make_tuple(presents_[0].window, presents_[0].width, presents_[0].height),
+              std::make_tuple(w, 200, 100));
     EXPECT_NE(DesktopWindowTitled("Pointer"), nullptr);
 }
 
@@ -232,9 +227,7 @@ TEST_F(LiveSourceTest, ClosingMidDragReleasesTheButtonAndWithoutAModalLoopEndsTh
     EXPECT_EQ(Next().type, InputType::MouseDown);
     EXPECT_EQ(Next().type, InputType::MouseDragged);
     toolbox::InputEvent up = Next();
-    EXPECT_EQ(up.type, InputType::MouseUp);
-    EXPECT_EQ(up.where.h, 30);
-    EXPECT_EQ(up.where.v, 40);
+    EXPECT_EQ(std::make_tuple(int(up.type), int(up.where.h), int(up.where.v)), std::make_tuple(int(InputType::MouseUp), 30, 40));
     EXPECT_EQ(Next().type, InputType::End);
     EXPECT_EQ(Next().type, InputType::End);
 }
@@ -307,8 +300,7 @@ TEST_F(LiveSourceTest, PicturesComeNoFasterThanTheDisplayAndTheLastOneIsShown) {
     ASSERT_NE(s, nullptr);
     Uint8 r, g, b;
     SDL_GetRGB(static_cast<Uint32*>(s->pixels)[0], s->format, &r, &g, &b);
-    EXPECT_EQ(r, Uint8((last * 300) >> 8));
-    EXPECT_EQ(b, 0xFF);
+    EXPECT_EQ(std::make_pair(int(r), int(b)), std::make_pair((last * 300) >> 8, 0xFF));
 }
 
 }  // namespace

@@ -9,31 +9,20 @@
 // Output is one NAME=VALUE a line, for a shell to read.
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <filesystem>
 #include <string>
 
-#include "Carbon.h"
 #include "controls/Controls.h"
 #include "dialog/AboutWindow.h"
 #include "dialog/CarbonMacros.h"
-#include "dialog/ClipCtrl.h"
-#include "dialog/ColorCtrl.h"
 #include "dialog/ConfigDlgHandler.h"
-#include "effect/CommonProcs.h"
 #include "effect/CommonProcsText.h"
 #include "effect/DataHandling.h"
 #include "effect/PrefsLoader.h"
 #include "effect/RelRects.h"
-#include "files/Folders.h"
+#include "support/DialogWindow.h"
+#include "support/LastResort.h"
 
 namespace {
-
-// The bundle built beside this program: build/libexec/tonefade-live-probe → build/Tonefade.bundle.
-std::string BundlePath() {
-    if (const char* dir = std::getenv("TONEFADE_BUILD_DIR")) return std::string(dir) + "/Tonefade.bundle";
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Tonefade.bundle").string();
-}
 
 int Fail(const std::string& why) {
     std::fprintf(stderr, "tonefade-live-probe: %s\n", why.c_str());
@@ -60,62 +49,42 @@ Point Centre(const Rect& r) { return Point{SInt16((r.top + r.bottom) / 2), SInt1
 
 // The dialog window of the saved settings, set up as the dialog sets it up, not shown.
 int Layout(pluginDataRec& config, int amount) {
-    std::string error;
-    if (!toolbox::RegisterBundle(BundlePath(), &error)) return Fail(error);
-    pluginWorkSpace& ws = gConfigWorkSpace;
-    ws = pluginWorkSpace{};
-    ws.theConfig = gTheConfig = &config;
-    ws.sourceClip = AllocateGWorld(64, 48);
-    ws.theFXClip = AllocateGWorld(64, 48);
-    ws.activeRel = 1;
-    RegisterColorBox();
-    RegisterClipCtrl();
-    WindowRef window = OpenNibWindowFromCFBundle(cBundleIdentifier, cNibName, ConfigWindowName(config.mediaType));
-    if (window == nullptr) return Fail("cannot open the dialog's window");
-    SetupDialog(window, &config);
-    ControlRef slider = SimpleGetControlByID(window, FOUR_CHAR_CODE("Sldr"), 1);
-    ControlRef ok = SimpleGetControlByID(window, FOUR_CHAR_CODE("Okay"), 1);
-    Rect clip{};
-    GetControlBounds(ws.theFrameCtrl, &clip);
-    const Rect effect = Rel2Rect(config.startRel, clip);
-    PrintWindow("WINDOW", window);
-    PrintPoint("ABOUT", Centre(GetControlBox(SimpleGetControlByID(window, FOUR_CHAR_CODE("Info"), 1))));
-    PrintPoint("THUMB", Centre(toolbox::SliderThumbRect(slider)));
-    PrintPoint("AMOUNT", toolbox::SliderPointForValue(slider, amount));
-    PrintPoint("OK", Centre(GetControlBox(ok)));
-    std::printf("CLIP_LEFT=%d\nCLIP_TOP=%d\nCLIP_W=%d\nCLIP_H=%d\n", clip.left, clip.top, clip.right - clip.left,
-                clip.bottom - clip.top);
-    PrintPoint("CORNER", Point{effect.bottom, effect.right});
-    DisposeWindow(window);
+    {
+        testsupport::DialogWindow dialog(config, 64, 48);
+        WindowRef window = dialog.window;
+        ControlRef slider = SimpleGetControlByID(window, FOUR_CHAR_CODE("Sldr"), 1);
+        const Rect clip = GetControlBox(gConfigWorkSpace.theFrameCtrl), effect = Rel2Rect(config.startRel, clip);
+        PrintWindow("WINDOW", window);
+        PrintPoint("ABOUT", Centre(GetControlBox(SimpleGetControlByID(window, FOUR_CHAR_CODE("Info"), 1))));
+        PrintPoint("THUMB", Centre(toolbox::SliderThumbRect(slider)));
+        PrintPoint("AMOUNT", toolbox::SliderPointForValue(slider, amount));
+        PrintPoint("OK", Centre(GetControlBox(SimpleGetControlByID(window, FOUR_CHAR_CODE("Okay"), 1))));
+        std::printf("CLIP_LEFT=%d\nCLIP_TOP=%d\nCLIP_W=%d\nCLIP_H=%d\n", clip.left, clip.top, clip.right - clip.left,
+                    clip.bottom - clip.top);
+        PrintPoint("CORNER", Point{effect.bottom, effect.right});
+    }
     WindowRef about = OpenNibWindowFromCFBundle(cBundleIdentifier, cAboutNibName, cAboutWindowName);
     if (about == nullptr) return Fail("cannot open the About window");
     PrintWindow("ABOUTBOX", about);
     DisposeWindow(about);
-    UnregisterClipCtrl();
-    UnregisterColorBox();
     return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) try {
-    const std::string verb = argc > 1 ? argv[1] : "";
-    if (!((verb == "layout" && argc == 4) || (verb == "prefs" && argc == 3)))
-        return Fail("usage: tonefade-live-probe layout PREFS_DIR AMOUNT | prefs PREFS_DIR");
-    toolbox::SetPreferencesFolder(argv[2]);
-    pluginDataRec config{};
-    ResetConfig(&config);
-    if (!ReadConfig(&config)) return Fail(std::string("no saved settings in ") + argv[2]);
-    if (verb == "layout") return Layout(config, std::atoi(argv[3]));
-    const relRect& r = config.startRel;
-    std::printf("AMOUNT=%d\nMEDIA=%d\nRECT_LEFT=%.6f\nRECT_TOP=%.6f\nRECT_RIGHT=%.6f\nRECT_BOTTOM=%.6f\n",
-                config.sliders[0], config.mediaType, r.left, r.top, r.right, r.bottom);
-    return 0;
-} catch (const std::exception& e) {
-    // The last resort: one line and a failed run, never an abort.
-    std::fprintf(stderr, "tonefade-live-probe: %s\n", e.what());
-    return 1;
-} catch (...) {
-    std::fprintf(stderr, "tonefade-live-probe: an unknown error\n");
-    return 1;
+int main(int argc, char** argv) {
+    return testsupport::MainWithLastResort("tonefade-live-probe", [&] {
+        const std::string verb = argc > 1 ? argv[1] : "";
+        if (!((verb == "layout" && argc == 4) || (verb == "prefs" && argc == 3)))
+            return Fail("usage: tonefade-live-probe layout PREFS_DIR AMOUNT | prefs PREFS_DIR");
+        toolbox::SetPreferencesFolder(argv[2]);
+        pluginDataRec config{};
+        ResetConfig(&config);
+        if (!ReadConfig(&config)) return Fail(std::string("no saved settings in ") + argv[2]);
+        if (verb == "layout") return Layout(config, std::atoi(argv[3]));
+        const relRect& r = config.startRel;
+        std::printf("AMOUNT=%d\nMEDIA=%d\nRECT_LEFT=%.6f\nRECT_TOP=%.6f\nRECT_RIGHT=%.6f\nRECT_BOTTOM=%.6f\n",
+                    config.sliders[0], config.mediaType, r.left, r.top, r.right, r.bottom);
+        return 0;
+    });
 }

@@ -4,6 +4,7 @@
 #include "effect/CallPixelFX.h"
 #include "effect/EffectBridge.h"
 #include "support/PluginTestSupport.h"
+#include "support/Toolbox.h"
 
 namespace {
 
@@ -18,25 +19,15 @@ struct Worlds {
     }
 };
 
-pluginDataRec Record(SInt16 amount, relRect rect) {
-    pluginDataRec r{};
-    r.startRel = rect;
-    r.endRel = relRect{0, 1, 0, 1};
-    r.sliders[0] = amount;
-    r.mediaType = 1;
-    return r;
-}
+pluginDataRec Record(SInt16 amount, relRect rect) { return testsupport::SettingsWith(amount, rect); }
 
 TEST(CallPixelFX, TweenRectIsTheStartRectangleOnTheFrame) {
     pluginDataRec r = Record(0, relRect{0, 1, 0, 1});
-    Rect whole = CalcTweenRect(&r, Rect{0, 0, 480, 720}, 3, 99);
-    EXPECT_TRUE(whole.top == 0 && whole.left == 0 && whole.bottom == 480 && whole.right == 720);
+    EXPECT_EQ(CalcTweenRect(&r, Rect{0, 0, 480, 720}, 3, 99), (Rect{0, 0, 480, 720}));
     r.startRel = relRect{0.25, 0.75, 0.1, 0.9};
     r.endRel = relRect{0.9, 0.1, 0.9, 0.1};
-    Rect part = CalcTweenRect(&r, Rect{10, 20, 250, 340}, 0, 0);
-    Rect later = CalcTweenRect(&r, Rect{10, 20, 250, 340}, 1000, 5);
-    EXPECT_TRUE(part.top == 34 && part.left == 100 && part.bottom == 226 && part.right == 260);
-    EXPECT_EQ(std::memcmp(&part, &later, sizeof part), 0);
+    EXPECT_EQ(CalcTweenRect(&r, Rect{10, 20, 250, 340}, 0, 0), (Rect{34, 100, 226, 260}));
+    EXPECT_EQ(CalcTweenRect(&r, Rect{10, 20, 250, 340}, 1000, 5), (Rect{34, 100, 226, 260}));
 }
 
 // Frame index, endRel, sliders 2 to 6 and the colours never change the picture;
@@ -73,17 +64,13 @@ TEST(CallPixelFX, OnlyTheStartRectangleAndFirstSliderMatter) {
 TEST(CallPixelFX, DoEffectKeepsTheCurrentPortAndDevice) {
     Worlds w(8, 8);
     pluginDataRec r = Record(100, relRect{0, 1, 0, 1});
+    toolbox::SaveGWorld saved;
     SetGWorld(w.source, nullptr);
-    CGrafPtr port;
-    GDHandle device;
-    GetGWorld(&port, &device);
     DoEffect(&r, nullptr, w.source, w.dest, 0, 0, 0, 1, 0.5, 0.5, 0.5, nullptr);
     CGrafPtr after;
     GDHandle afterDevice;
     GetGWorld(&after, &afterDevice);
-    EXPECT_EQ(after, port);
-    EXPECT_EQ(afterDevice, device);
-    SetGWorld(nullptr, GetMainDevice());
+    EXPECT_EQ(std::make_pair(after, afterDevice), std::make_pair(CGrafPtr(w.source), GetGWorldDevice(w.source)));
 }
 
 }  // namespace

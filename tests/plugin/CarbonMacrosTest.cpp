@@ -1,13 +1,16 @@
 // Control access routines against a real nib window of the test bundle.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "dialog/CarbonMacros.h"
+#include "support/ResourceBytes.h"
+#include "support/Toolbox.h"
 
 namespace {
+
+using restest::FromPascal;
+using restest::Pascal;
 
 constexpr UInt32 kLgnd = FOUR_CHAR_CODE("Lgnd");
 constexpr UInt32 kEdit = FOUR_CHAR_CODE("Edit");
@@ -15,22 +18,11 @@ constexpr UInt32 kMedi = FOUR_CHAR_CODE("Medi");
 constexpr UInt32 kFont = FOUR_CHAR_CODE("Font");
 constexpr UInt32 kSldr = FOUR_CHAR_CODE("Sldr");
 
-std::string Text(ConstStr255Param s) { return std::string(reinterpret_cast<const char*>(s + 1), s[0]); }
-
-void P(const std::string& text, Str255 out) {
-    out[0] = UInt8(text.size());
-    std::memcpy(out + 1, text.data(), text.size());
-}
-
 class CarbonMacrosTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* dir = std::getenv("TONEFADE_SOURCE_DIR");
-        std::string error;
-        CFBundleRef bundle = toolbox::RegisterBundle(std::string(dir ? dir : ".") + "/tests/data/dialogkit/DialogKit.bundle", &error);
-        ASSERT_NE(bundle, nullptr) << error;
         IBNibRef nib = nullptr;
-        ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("tonefade"), &nib), noErr);
+        ASSERT_EQ(CreateNibReferenceWithCFBundle(testsupport::RegisterDialogKit(), CFSTR("tonefade"), &nib), noErr);
         ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("macros"), &window_), noErr);
         DisposeNibReference(nib);
         ShowWindow(window_);
@@ -42,50 +34,28 @@ protected:
     }
     // True when every pixel of the rectangle shows the window's background.
     bool Blank(const Rect& r) {
-        const BitMap* bits = GetPortBitMapForCopyBits(GetWindowPort(window_));
-        const RGBColor bg = toolbox::WindowBackground();
-        const UInt8 expected[4] = {0xFF, UInt8(bg.red >> 8), UInt8(bg.green >> 8), UInt8(bg.blue >> 8)};
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x)
-                if (std::memcmp(bits->baseAddr + y * bits->rowBytes + x * 4, expected, 4) != 0) return false;
+                if (testsupport::PixelOf(window_, x, y) != testsupport::Background()) return false;
         return true;
     }
 
     WindowRef window_ = nullptr;
 };
 
-TEST(CommandID2StrTest, GivesTheFourCharactersMostSignificantFirst) {
-    Str255 s;
-    CommandID2Str(0x6F6B2020, s);
-    EXPECT_EQ(Text(s), "ok  ");
-    CommandID2Str(FOUR_CHAR_CODE("Info"), s);
-    EXPECT_EQ(Text(s), "Info");
-}
-
-TEST_F(CarbonMacrosTest, SetControlTextOnAMissingControlChangesNothing) {
-    Str255 text;
-    P("changed", text);
-    SimpleSetControlText(window_, FOUR_CHAR_CODE("Nope"), 1, text);
-    SimpleSetControlText(window_, kLgnd, 2, text);
-    EXPECT_EQ(ControlText(kLgnd, 1), "50%");
-    EXPECT_EQ(ControlText(kEdit, 1), "-42");
-}
-
-TEST_F(CarbonMacrosTest, SetControlTextWithEmptyTextEmptiesAndRedrawsTheControl) {
-    Rect box = SimpleGetControlBox(window_, kLgnd, 1);
+// On a missing control nothing changes; SetEditTextForControl sets the text without
+// drawing, SimpleSetControlText redraws.
+TEST_F(CarbonMacrosTest, SetControlTextRedrawsSetEditTextDoesNotAndMissingControlsAreSkipped) {
+    SimpleSetControlText(window_, FOUR_CHAR_CODE("Nope"), 1, Pascal("changed"));
+    SimpleSetControlText(window_, kLgnd, 2, Pascal("changed"));
+    EXPECT_EQ(ControlText(kLgnd, 1) + " " + ControlText(kEdit, 1), "50% -42");
+    const Rect box = SimpleGetControlBox(window_, kLgnd, 1);
     ASSERT_FALSE(Blank(box));  // "50%" is drawn
-    Str255 empty = {0};
-    SimpleSetControlText(window_, kLgnd, 1, empty);
-    EXPECT_EQ(ControlText(kLgnd, 1), "");
-    EXPECT_TRUE(Blank(box));
-}
-
-TEST_F(CarbonMacrosTest, SetEditTextForControlDoesNotRedraw) {
-    Rect box = SimpleGetControlBox(window_, kLgnd, 1);
-    Str255 empty = {0};
-    SetEditTextForControl(empty, window_, kLgnd, 1);
+    SetEditTextForControl(Pascal("").text, window_, kLgnd, 1);
     EXPECT_EQ(ControlText(kLgnd, 1), "");
     EXPECT_FALSE(Blank(box));  // still shows the old text until it is drawn
+    SimpleSetControlText(window_, kLgnd, 1, Pascal(""));
+    EXPECT_TRUE(Blank(box));
 }
 
 TEST_F(CarbonMacrosTest, EditTextLongerThan255CharactersReadsAsItsFirst255) {
@@ -94,17 +64,13 @@ TEST_F(CarbonMacrosTest, EditTextLongerThan255CharactersReadsAsItsFirst255) {
     ASSERT_EQ(SetControlData(SimpleGetControlByID(window_, kEdit, 1), 0, kControlEditTextTextTag, 300, long300.data()), noErr);
     Str255 text;
     GetEditTextFromControl(window_, kEdit, 1, text);
-    EXPECT_EQ(Text(text), long300.substr(0, 255));
-}
-
-TEST_F(CarbonMacrosTest, EditTextOfAMissingOrNonTextControlIsEmpty) {
-    Str255 text;
-    P("junk", text);
-    GetEditTextFromControl(window_, FOUR_CHAR_CODE("Nope"), 1, text);
-    EXPECT_EQ(text[0], 0);
-    P("junk", text);
-    GetEditTextFromControl(window_, kSldr, 1, text);
-    EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(FromPascal(text), long300.substr(0, 255));
+    // A missing or non-text control's text is empty.
+    for (UInt32 sig : {UInt32(FOUR_CHAR_CODE("Nope")), kSldr}) {
+        Pascal junk("junk");
+        GetEditTextFromControl(window_, sig, 1, junk.text);
+        EXPECT_EQ(junk.text[0], 0);
+    }
 }
 
 TEST_F(CarbonMacrosTest, NumbersGoInAndOutOfEditTexts) {
@@ -121,10 +87,8 @@ TEST_F(CarbonMacrosTest, MenuItemPositionMatchesExactlyOrGivesMinusOne) {
         SInt16 position;
     } cases[] = {{"NTSC", 1}, {"PAL", 2}, {"HD", 3}, {"ntsc", -1}, {"Hd", -1}, {"SECAM", -1}, {"", -1}, {"NTSC ", -1}};
     for (const auto& c : cases) {
-        Str255 name;
-        P(c.name, name);
-        EXPECT_EQ(GetMenuItemPosition(popup, name), c.position) << c.name;
-        EXPECT_EQ(FindNameInPopupByID(window_, kMedi, 1, name), c.position) << c.name;
+        EXPECT_EQ(GetMenuItemPosition(popup, Pascal(c.name)), c.position) << c.name;
+        EXPECT_EQ(FindNameInPopupByID(window_, kMedi, 1, Pascal(c.name)), c.position) << c.name;
     }
 }
 
@@ -132,14 +96,14 @@ TEST_F(CarbonMacrosTest, PopupTextsFollowTheValueAndTheIndex) {
     Str255 text;
     SimpleSetControlValueByID(window_, kMedi, 1, 2);
     GetSelectedPopupTextFromID(window_, kMedi, 1, text);
-    EXPECT_EQ(Text(text), "PAL");
+    EXPECT_EQ(FromPascal(text), "PAL");
     const struct {
         SInt16 index;
         const char* text;
     } cases[] = {{1, "NTSC"}, {3, "HD"}, {0, ""}, {4, ""}, {-1, ""}};
     for (const auto& c : cases) {
         GetIndexedPopupTextFromID(window_, kMedi, 1, c.index, text);
-        EXPECT_EQ(Text(text), c.text) << c.index;
+        EXPECT_EQ(FromPascal(text), c.text) << c.index;
     }
 }
 
@@ -169,20 +133,16 @@ TEST_F(CarbonMacrosTest, ValuesVisibilityAndStateGoThroughTheControlID) {
     EXPECT_EQ(GetControlHilite(slider), kControlDisabledPart);
     SimpleEnableControlByID(window_, kSldr, 1);
     EXPECT_EQ(GetControlHilite(slider), 0);
-    Rect box = SimpleGetControlBox(window_, kSldr, 1);
-    EXPECT_EQ(box.left, 20);
-    EXPECT_EQ(box.top, 130);
-    EXPECT_EQ(box.right, 220);
-    EXPECT_EQ(box.bottom, 154);
+    EXPECT_EQ(SimpleGetControlBox(window_, kSldr, 1), (Rect{130, 20, 154, 220}));
     EXPECT_EQ(SimpleGetControlByID(window_, kSldr, 2), nullptr);
 }
 
 TEST_F(CarbonMacrosTest, SelectionAndFocusReachTheEditText) {
     SelectTextByIDForControl(window_, kEdit, 1, 1, 3);
     ControlEditTextSelectionRec sel{};
-    ASSERT_EQ(GetControlData(SimpleGetControlByID(window_, kEdit, 1), 0, kControlEditTextSelectionTag, sizeof sel, &sel, nullptr), noErr);
-    EXPECT_EQ(sel.selStart, 1);
-    EXPECT_EQ(sel.selEnd, 3);
+    ASSERT_EQ(GetControlData(SimpleGetControlByID(window_, kEdit, 1), 0, kControlEditTextSelectionTag, sizeof sel, &sel,
+                             nullptr), noErr);
+    EXPECT_EQ(std::make_pair(sel.selStart, sel.selEnd), std::make_pair(SInt16(1), SInt16(3)));
     SetKeyboadFocusByID(window_, kEdit, 1);
     ControlRef focus = nullptr;
     GetKeyboardFocus(window_, &focus);
@@ -197,16 +157,12 @@ TEST(EventDataTest, KeyboardMouseAndWindowParametersComeOutOfTheEvent) {
     char ch = 0;
     UInt32 code = 0, mods = 0;
     GetWindowKeyboardDataFromEvent(key.get(), &ch, &code, &mods);
-    EXPECT_EQ(ch, 'q');
-    EXPECT_EQ(code, 12u);
-    EXPECT_EQ(mods, UInt32(shiftKey | cmdKey));
+    EXPECT_EQ(std::make_tuple(ch, code, mods), std::make_tuple('q', 12u, UInt32(shiftKey | cmdKey)));
 
     toolbox::ScopedEvent mouse(kEventClassMouse, kEventMouseDown);
     mouse.Set(kEventParamWindowMouseLocation, typeQDPoint, Point{7, -3});
     mouse.Set(kEventParamDirectObject, typeWindowRef, reinterpret_cast<WindowRef>(0x1234));
-    Point where = GetMouseLocFromEvent(mouse.get());
-    EXPECT_EQ(where.v, 7);
-    EXPECT_EQ(where.h, -3);
+    EXPECT_EQ(GetMouseLocFromEvent(mouse.get()), (Point{7, -3}));
     EXPECT_EQ(GetWindowFromEvent(mouse.get()), reinterpret_cast<WindowRef>(0x1234));
     EXPECT_EQ(GetWindowFromEvent(key.get()), nullptr);
 }

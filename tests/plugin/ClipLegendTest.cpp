@@ -10,13 +10,12 @@
 #include "ConfigDialogTest.h"
 #include "dialog/CarbonMacros.h"
 #include "glue/PlugInMain.h"
+#include "support/Toolbox.h"
 
 namespace configtest {
 namespace {
 
-UInt32 Sig(const char* s) {
-    return UInt32(UInt8(s[0])) << 24 | UInt32(UInt8(s[1])) << 16 | UInt32(UInt8(s[2])) << 8 | UInt8(s[3]);
-}
+using testsupport::Sig;
 
 // The field drawn by the toolbox with the given bounds: its pixels, and the first and
 // last columns where anything differs from the field's background.

@@ -9,26 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "dialog/CarbonMacros.h"
 #include "effect/CommonProcsText.h"
+#include "support/ResourceBytes.h"
+#include "support/Toolbox.h"
 
 namespace {
 
-std::string Text(ConstStr255Param s) { return std::string(reinterpret_cast<const char*>(s + 1), s[0]); }
-
-void P(const std::string& text, Str255 out) {
-    out[0] = UInt8(text.size());
-    std::memcpy(out + 1, text.data(), text.size());
-}
-
-std::string SourceDir() {
-    const char* dir = std::getenv("TONEFADE_SOURCE_DIR");
-    return dir ? dir : ".";
-}
-
-void RegisterTestBundle() {
-    std::string error;
-    ASSERT_NE(toolbox::RegisterBundle(SourceDir() + "/tests/data/dialogkit/DialogKit.bundle", &error), nullptr) << error;
-}
+using restest::FromPascal;
+using restest::Pascal;
 
 TEST(String2RealTest, ReadsWhatFitsAndStopsAtTheFirstCharacterThatDoesNot) {
     const struct {
@@ -38,10 +27,8 @@ TEST(String2RealTest, ReadsWhatFitsAndStopsAtTheFirstCharacterThatDoesNot) {
                  {"abc", 0},       {"-", 0},         {"1,5", 1.5},    {"3.", 3},      {".25", 0.25},   {"12.34.56", 12.34},
                  {"-12", -12},     {"007", 7},       {"1-2", 1},      {",75", 0.75},  {"2147483648", 2147483648.0}};
     for (const auto& c : cases) {
-        Str255 s;
-        P(c.text, s);
         double v = 99;
-        String2Real(s, v);
+        String2Real(Pascal(c.text), v);
         EXPECT_DOUBLE_EQ(v, c.value) << '"' << c.text << '"';
         EXPECT_FALSE(std::signbit(v) && v == 0) << "negative zero for " << c.text;
     }
@@ -58,46 +45,34 @@ TEST(Real2StringTest, WritesFourDecimalsByTruncation) {
     for (const auto& c : cases) {
         Str255 s;
         Real2String(c.value, s);
-        EXPECT_EQ(Text(s), c.text) << c.value;
+        EXPECT_EQ(FromPascal(s), c.text) << c.value;
     }
 }
 
+// Values beyond 32 bits and NaN give no fraction and no crash.
 TEST(Real2StringTest, ValuesBeyond32BitsAndNaNGiveNoFractionAndNoCrash) {
-    Str255 s;
-    Real2String(1e12, s);
-    EXPECT_EQ(Text(s), "2147483647");
-    Real2String(-1e12, s);
-    EXPECT_EQ(Text(s), "-2147483648");
-    Real2String(std::nan(""), s);
-    EXPECT_EQ(Text(s), "0");
-}
-
-TEST(Num2TextTest, DecimalWithOptionalMinusAndNoGrouping) {
-    const struct {
-        SInt32 n;
-        const char* text;
-    } cases[] = {{0, "0"}, {-1, "-1"}, {1234567, "1234567"}, {2147483647, "2147483647"}, {INT32_MIN, "-2147483648"}};
-    for (const auto& c : cases) {
+    for (auto [value, text] : {std::pair{1e12, "2147483647"}, {-1e12, "-2147483648"}, {std::nan(""), "0"}}) {
         Str255 s;
-        Num2Text(c.n, s);
-        EXPECT_EQ(Text(s), c.text);
+        Real2String(value, s);
+        EXPECT_EQ(FromPascal(s), text);
     }
 }
 
+// Command codes and their texts: the first character is the most significant byte on
+// every processor, and only the first four characters count.
 TEST(CommandCodeTest, FirstCharacterIsTheMostSignificantByteOnEveryProcessor) {
-    Str255 s;
-    P("ok  ", s);
-    EXPECT_EQ(String2Command(s), 0x6F6B2020u);
-    P("Info", s);
+    EXPECT_EQ(String2Command(Pascal("ok  ")), 0x6F6B2020u);
+    EXPECT_EQ(String2Command(Pascal("Medium")), FOUR_CHAR_CODE("Medi"));
     Str32 back;
-    Command2String(String2Command(s), back);
-    EXPECT_EQ(back[0], 4);
-    EXPECT_EQ(Text(back), "Info");
+    Command2String(String2Command(Pascal("Info")), back);
+    EXPECT_EQ(FromPascal(back), "Info");
     Command2String(0x6F6B2020u, back);
-    const UInt8 expected[5] = {4, 0x6F, 0x6B, 0x20, 0x20};
-    EXPECT_EQ(std::memcmp(back, expected, 5), 0);
-    P("Medium", s);  // only the first four characters count
-    EXPECT_EQ(String2Command(s), FOUR_CHAR_CODE("Medi"));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 5), "\x04ok  ");
+    Str255 s;
+    CommandID2Str(0x6F6B2020, s);
+    EXPECT_EQ(FromPascal(s), "ok  ");
+    CommandID2Str(FOUR_CHAR_CODE("Info"), s);
+    EXPECT_EQ(FromPascal(s), "Info");
 }
 
 TEST(ZeroDelimitStringTest, PutsTheZeroAfterTheTextOrOnTheLastCharacter) {
@@ -118,46 +93,18 @@ TEST(ZeroDelimitStringTest, PutsTheZeroAfterTheTextOrOnTheLastCharacter) {
     }
 }
 
-TEST(WordTest, HiAndLoWordsAreSigned16BitHalves) {
-    const struct {
-        UInt32 x;
-        SInt16 hi, lo;
-    } cases[] = {{0xFFFF0001u, -1, 1}, {0x00018000u, 1, -32768}, {0, 0, 0}, {0x7FFFFFFFu, 32767, -1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(CarbonHiWord(SInt32(c.x)), c.hi);
-        EXPECT_EQ(CarbonLoWord(SInt32(c.x)), c.lo);
-    }
-}
-
-TEST(SgnTest, ZeroCountsAsPositive) {
-    EXPECT_EQ(Sgn(0), 1);
-    EXPECT_EQ(Sgn(-0.0), 1);
-    EXPECT_EQ(Sgn(-1e-300), -1);
-    EXPECT_EQ(Sgn(5), 1);
-    SInt16 a = 3, b = -4;
-    SwapInt(a, b);
-    EXPECT_EQ(a, -4);
-    EXPECT_EQ(b, 3);
-}
-
 TEST(CF2PStringTest, MacRomanOrEmpty) {
-    Str255 s;
-    P("junk", s);
-    CF2PString(nullptr, s);
-    EXPECT_EQ(s[0], 0);
-    CFStringRef accented = CFStringCreateWithCString(nullptr, "caf\xC3\xA9", kCFStringEncodingUTF8);
-    CF2PString(accented, s);
-    EXPECT_EQ(Text(s), "caf\x8E");
-    CFRelease(accented);
-    CFStringRef foreign = CFStringCreateWithCString(nullptr, "\xE6\x97\xA5", kCFStringEncodingUTF8);
-    CF2PString(foreign, s);
-    EXPECT_EQ(s[0], 0);
-    CFRelease(foreign);
-    std::string longText(256, 'a');
-    CFStringRef tooLong = CFStringCreateWithCString(nullptr, longText.c_str(), kCFStringEncodingUTF8);
-    CF2PString(tooLong, s);
-    EXPECT_EQ(s[0], 0);
-    CFRelease(tooLong);
+    Pascal s("junk");
+    CF2PString(nullptr, s.text);
+    EXPECT_EQ(s.text[0], 0);
+    // Mac Roman where it can be; a character outside it or a text too long gives "".
+    for (auto [utf8, text] : {std::pair<std::string, std::string>{"caf\xC3\xA9", "caf\x8E"}, {"\xE6\x97\xA5", ""},
+                              {std::string(256, 'a'), ""}}) {
+        CFStringRef cf = CFStringCreateWithCString(nullptr, utf8.c_str(), kCFStringEncodingUTF8);
+        CF2PString(cf, s.text);
+        EXPECT_EQ(FromPascal(s.text), text);
+        CFRelease(cf);
+    }
 }
 
 TEST(CloneObjectTest, CopiesHeapBlocksAndRefusesWhatItCannot) {
@@ -176,26 +123,6 @@ TEST(CloneObjectTest, CopiesHeapBlocksAndRefusesWhatItCannot) {
     DisposePtr(block);
 }
 
-TEST(ModifierTest, EachKeyIsReadFromItsOwnBit) {
-    const struct {
-        UInt32 mods;
-        bool shift, ctrl, option, command;
-    } cases[] = {{0, false, false, false, false},
-                 {shiftMask, true, false, false, false},
-                 {ctrlMask, false, true, false, false},
-                 {optionMask, false, false, true, false},
-                 {cmdMask, false, false, false, true},
-                 {shiftMask | optionMask | alphaLock, true, false, true, false}};
-    for (const auto& c : cases) {
-        toolbox::SetCurrentKeyModifiers(c.mods);
-        EXPECT_EQ(bool(IsShiftDown()), c.shift) << c.mods;
-        EXPECT_EQ(bool(IsCtrlDown()), c.ctrl) << c.mods;
-        EXPECT_EQ(bool(IsOptionDown()), c.option) << c.mods;
-        EXPECT_EQ(bool(IsCommandDown()), c.command) << c.mods;
-    }
-    toolbox::SetCurrentKeyModifiers(0);
-}
-
 std::vector<HICommand> gPosted;
 OSStatus RecordPosted(EventHandlerCallRef, EventRef event, void*) {
     HICommand command{};
@@ -210,9 +137,7 @@ TEST(PostCommandTest, SendsAnHICommandToTheApplicationAndFreesItsRecord) {
     EventHandlerRef handler = nullptr;
     InstallEventHandler(GetApplicationEventTarget(), RecordPosted, 1, &fileSpec, nullptr, &handler);
     const long before = toolbox::LivePtrCount();
-    Str255 code;
-    P("Rset", code);
-    PostCommand(code);
+    PostCommand(Pascal("Rset"));
     EXPECT_EQ(toolbox::LivePtrCount(), before);
     RemoveEventHandler(handler);
     ASSERT_EQ(gPosted.size(), 1u);
@@ -223,12 +148,10 @@ TEST(PostCommandTest, SendsAnHICommandToTheApplicationAndFreesItsRecord) {
 }
 
 TEST(PostCommandDeathTest, FailedAllocationEndsWithTheAssertionAlert) {
-    Str255 code;
-    P("Rset", code);
     EXPECT_EXIT(
         {
             toolbox::ArmFault(toolbox::FaultSite::Memory, 1);
-            PostCommand(code);
+            PostCommand(Pascal("Rset"));
         },
         ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
         "Assertion Failure: Assertion failed in: Allocating HICommand from post command");
@@ -236,7 +159,8 @@ TEST(PostCommandDeathTest, FailedAllocationEndsWithTheAssertionAlert) {
 
 TEST(FileReferenceTest, ConversionsNamesAndFolders) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(::testing::TempDir()) / "cptext dir";
+    testsupport::TempFolder folder;
+    fs::path dir = folder.path() / "cptext dir";
     fs::create_directories(dir);
     fs::path file = dir / "notes.txt";
     std::ofstream(file) << "x";
@@ -245,20 +169,19 @@ TEST(FileReferenceTest, ConversionsNamesAndFolders) {
     ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(dir.c_str()), &dirRef, nullptr), noErr);
     Str255 name;
     GetNameFromFSRef(fileRef, name);
-    EXPECT_EQ(Text(name), "notes.txt");
+    EXPECT_EQ(FromPascal(name), "notes.txt");
     FSRef back = FSSpec2FSRef(FSRef2FSSpec(fileRef));
     UInt8 path[1024];
     ASSERT_EQ(FSRefMakePath(&back, path, sizeof path), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(path)), file.string());
     CFStringRef url = FSRef2CFString(fileRef);
-    EXPECT_EQ(toolbox::CFStringToUTF8(url), "file://" + fs::path(dir).string().replace(dir.string().find(' '), 1, "%20") + "/notes.txt");
+    EXPECT_EQ(toolbox::CFStringToUTF8(url), "file://" + testsupport::Replaced(dir.string(), " ", "%20") + "/notes.txt");
     CFRelease(url);
-    EXPECT_FALSE(IsFileAFolder(fileRef));
-    EXPECT_TRUE(IsFileAFolder(dirRef));
+    EXPECT_TRUE(!IsFileAFolder(fileRef) && IsFileAFolder(dirRef));
 }
 
 TEST(OpenNibWindowTest, EmptyNibNameOpensTheWindowFromThePlugInsOwnNib) {
-    RegisterTestBundle();
+    testsupport::RegisterDialogKit();
     WindowRef window = OpenNibWindowFromCFBundle("org.tonefade.test.dialogkit", "", "macros");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(toolbox::WindowName(window), "macros");
@@ -267,7 +190,7 @@ TEST(OpenNibWindowTest, EmptyNibNameOpensTheWindowFromThePlugInsOwnNib) {
 }
 
 TEST(OpenNibWindowDeathTest, FailuresEndTheProcessWithTheirAlertOrExitStatus) {
-    RegisterTestBundle();
+    testsupport::RegisterDialogKit();
     EXPECT_EXIT(OpenNibWindowFromCFBundle("org.nowhere.bundle", "tonefade", "macros"),
                 ::testing::ExitedWithCode(toolbox::kExitToShellStatus),
                 "Assertion Failure: Assertion failed in:  Cannot allocate bundle for ID = org.nowhere.bundle");

@@ -8,6 +8,7 @@
 #include "Carbon.h"
 #include "dialog/ColorCtrl.h"
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 
 namespace {
 
@@ -21,11 +22,7 @@ OSStatus RecordCommand(EventHandlerCallRef, EventRef event, void* window) {
     return noErr;
 }
 
-std::vector<UInt8> RGBAt(WindowRef w, short h, short v) {
-    const BitMap* bits = GetPortBitMapForCopyBits(GetWindowPort(w));
-    const UInt8* p = reinterpret_cast<UInt8*>(bits->baseAddr) + v * bits->rowBytes + h * 4;
-    return {p[1], p[2], p[3]};
-}
+testsupport::Pixel RGBAt(WindowRef w, short h, short v) { return testsupport::PixelOf(w, h, v); }
 
 TEST(ColorBoxTest, PaintsItsValueAndAClickPicksANewOneOrKeepsItOnCancel) {
     RegisterColorBox();
@@ -39,12 +36,10 @@ TEST(ColorBoxTest, PaintsItsValueAndAClickPicksANewOneOrKeepsItOnCancel) {
     const EventTypeSpec command{kEventClassCommand, kEventCommandProcess};
     InstallEventHandler(GetWindowEventTarget(window), RecordCommand, 1, &command, window, nullptr);
     ShowWindow(window);
-    EXPECT_EQ(RGBAt(window, 40, 40), (std::vector<UInt8>{0xFF, 0, 0}));
-    EXPECT_EQ(RGBAt(window, 20, 40), (std::vector<UInt8>{0, 0, 0}));  // the outline
-    toolbox::ScriptError error;
-    auto script = toolbox::ScriptedEventSource::FromText(
-        "click 40 40\nslider cpkr 1 10\ncommand \"not!\"\nclick 40 40\nslider cpkr 1 10\nslider cpkr 2 128\n"
-        "slider cpkr 3 255\ncommand \"ok  \"\nclick 70 40\ncommand \"ok  \"\n", ".", &error);
+    EXPECT_EQ(RGBAt(window, 40, 40), (testsupport::Pixel{0xFF, 0xFF, 0, 0}));
+    EXPECT_EQ(RGBAt(window, 20, 40), (testsupport::Pixel{0xFF, 0, 0, 0}));  // the outline
+    auto script = testsupport::Script("click 40 40\nslider cpkr 1 10\ncommand \"not!\"\nclick 40 40\nslider cpkr 1 10\n"
+                                      "slider cpkr 2 128\nslider cpkr 3 255\ncommand \"ok  \"\nclick 70 40\ncommand \"ok  \"\n");
     {
         toolbox::ScopedEventSource scope(script.get());
         RunAppModalLoopForWindow(window);
@@ -54,11 +49,10 @@ TEST(ColorBoxTest, PaintsItsValueAndAClickPicksANewOneOrKeepsItOnCancel) {
     ControlRef box = nullptr;
     GetControlByID(window, &id, &box);
     EXPECT_EQ(GetControl32BitValue(box), (10 << 16) | (128 << 8) | 255);
-    EXPECT_EQ(RGBAt(window, 40, 40), (std::vector<UInt8>{10, 128, 255}));
+    EXPECT_EQ(RGBAt(window, 40, 40), (testsupport::Pixel{0xFF, 10, 128, 255}));
     EXPECT_EQ(gCommands, (std::vector<UInt32>{FOUR_CHAR_CODE("Colr"), FOUR_CHAR_CODE("Colr"), kHICommandOK}));
     DisableControl(box);
-    const RGBColor bg = toolbox::WindowBackground();
-    EXPECT_EQ(RGBAt(window, 40, 40), (std::vector<UInt8>{UInt8(bg.red >> 8), UInt8(bg.green >> 8), UInt8(bg.blue >> 8)}));
+    EXPECT_EQ(RGBAt(window, 40, 40), testsupport::Background());
     DisposeWindow(window);
     UnregisterColorBox();
 }

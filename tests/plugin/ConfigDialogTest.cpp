@@ -16,24 +16,15 @@
 #include "effect/PrefsLoader.h"
 #include "glue/PlugInMain.h"
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 
 namespace configtest {
 
 namespace fs = std::filesystem;
 
-UInt32 Sig(const char* s) {
-    return UInt32(UInt8(s[0])) << 24 | UInt32(UInt8(s[1])) << 16 | UInt32(UInt8(s[2])) << 8 | UInt8(s[3]);
-}
-
-std::string BuiltBundle() {
-    const char* dir = std::getenv("TONEFADE_BUILD_DIR");
-    return std::string(dir ? dir : "build") + "/Tonefade.bundle";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::BuiltBundle;
+using testsupport::ReadText;
+using testsupport::Sig;
 
 std::string CopyBundle(const std::string& folder, const std::vector<std::string>& skip,
                        const std::function<std::string(const std::string&)>& editNib) {
@@ -44,7 +35,7 @@ std::string CopyBundle(const std::string& folder, const std::vector<std::string>
         const std::string name = entry.path().filename().string();
         if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
         if (entry.path().extension() == ".nib")
-            std::ofstream(to / "Contents/Resources" / name, std::ios::binary) << editNib(ReadFile(entry.path()));
+            testsupport::WriteText(to / "Contents/Resources" / name, editNib(ReadText(entry.path())));
         else
             fs::copy_file(entry.path(), to / "Contents/Resources" / name, fs::copy_options::overwrite_existing);
     }
@@ -52,11 +43,6 @@ std::string CopyBundle(const std::string& folder, const std::vector<std::string>
 }
 
 namespace {
-
-class DiscardSink : public host::FrameSink {
-public:
-    bool Consume(int, GWorldPtr, const std::vector<int16_t>&, std::string*) override { return true; }
-};
 
 // Notes the dialog before each input of the script goes out.
 class Probe : public toolbox::EventSource {
@@ -147,7 +133,8 @@ DialogState ConfigDialogTest::Note() {
     if (front) s.front = toolbox::WindowName(front), s.refCon = GetWRefCon(front);
     if (s.front == "about") s.aboutTexts = Text(front, "Plug", 1) + "|" + Text(front, "Vers", 1);
     const pluginWorkSpace& ws = gConfigWorkSpace;
-    if (!toolbox::IsLiveWindow(ws.theWindow)) return s;
+    // A window of an earlier session may have left its address to another window since.
+    if (!toolbox::IsLiveWindow(ws.theWindow) || toolbox::WindowName(ws.theWindow).rfind("config", 0) != 0) return s;
     s.previewValue = GetControl32BitValue(ws.theFrameCtrl);
     s.legend1 = Text(ws.theWindow, "Lgnd", 1);
     s.clipText = Text(ws.theWindow, "ClpM", 1);
@@ -192,7 +179,7 @@ void ConfigDialogTest::Press(const std::string& script, int frame, const std::fu
     host::PassOptions pass;
     pass.start = frame;
     pass.count = 1;
-    DiscardSink sink;
+    testsupport::DiscardSink sink;
     ASSERT_TRUE(host::RunRenderPass(PlugInMain, *session, pass, sink).ok());
     if (beforeButton) beforeButton();
     Probe probe(*source, [this] { steps.push_back(Note()); });
@@ -320,11 +307,11 @@ TEST_F(ConfigDialogTest, CancelRestoresTheRecordByteForByte) {
     Record().frameEndColor = RGBColor{9, 8, 7};
     ASSERT_TRUE(SaveConfig(&Record()));
     const pluginDataRec before = Record();
-    const std::string prefs = ReadFile(prefsDir / "vardo-Prefs");
+    const std::string prefs = ReadText(prefsDir / "vardo-Prefs");
     Press("popup Medi 1 HD\nslider Sldr 1 80\ndrag 300 200 340 230 4\ncommand Rset\ncommand \"not!\"\n");
     EXPECT_NE(std::memcmp(&Last().record, &before, sizeof before), 0);
     EXPECT_EQ(std::memcmp(&Record(), &before, sizeof before), 0);
-    EXPECT_EQ(ReadFile(prefsDir / "vardo-Prefs"), prefs);
+    EXPECT_EQ(ReadText(prefsDir / "vardo-Prefs"), prefs);
 }
 
 TEST_F(ConfigDialogTest, OKSavesAndTheNextRenderUsesTheSettings) {
@@ -334,13 +321,7 @@ TEST_F(ConfigDialogTest, OKSavesAndTheNextRenderUsesTheSettings) {
     ASSERT_TRUE(ReadConfig(&saved));
     EXPECT_EQ(std::memcmp(&saved, &Record(), sizeof saved), 0);
 
-    struct Keep : host::FrameSink {
-        std::vector<std::vector<UInt8>> frames;
-        bool Consume(int, GWorldPtr f, const std::vector<int16_t>&, std::string*) override {
-            frames.push_back(testsupport::WorldPixels(f));
-            return true;
-        }
-    } rendered;
+    testsupport::CollectingSink rendered;
     host::PassOptions pass;
     pass.count = 3;
     ASSERT_TRUE(host::RunRenderPass(PlugInMain, *session, pass, rendered).ok());

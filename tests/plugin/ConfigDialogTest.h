@@ -38,7 +38,6 @@ struct DialogState {
     bool windowShowsPreview = true;
 };
 
-std::string BuiltBundle();
 // Copies the built bundle into `folder`, leaving out the resources whose names are in
 // `skip` and passing each nib's text through `editNib`; answers the copy's path.
 std::string CopyBundle(const std::string& folder, const std::vector<std::string>& skip,

@@ -6,7 +6,6 @@
 #include "RenderDriver.h"
 #include "effect/CommonProcs.h"
 #include "glue/PlugInMain.h"
-#include "resources/StringLists.h"
 #include "support/PluginTestSupport.h"
 
 using testsupport::PluginTest;
@@ -18,29 +17,15 @@ class EffectInfoTest : public PluginTest {
 protected:
     void SetUp() override {
         PluginTest::SetUp();
-        std::string longText(255, 'x');
-        WriteLists({{128, {"Amount A", "Amount B", longText}},
-                    {129, {"lo0", "hi0", "lo1", "hi1", "lo2", "hi2"}},
-                    {130, {std::string(40, 'b')}},
-                    {17000, {"Qorvel"}}});
+        refNum = testsupport::OpenStringListFile((prefsDir / "strings.rsrc").string(),
+                                                 {{128, {"Amount A", "Amount B", std::string(255, 'x')}},
+                                                  {129, {"lo0", "hi0", "lo1", "hi1", "lo2", "hi2"}},
+                                                  {130, {std::string(40, 'b')}},
+                                                  {17000, {"Qorvel"}}});
     }
     void TearDown() override {
         if (refNum > 0) CloseResFile(refNum);
         PluginTest::TearDown();
-    }
-    void WriteLists(const std::vector<std::pair<SInt16, std::vector<std::string>>>& lists) {
-        FSSpec fileSpec;
-        ASSERT_EQ(toolbox::PathToFSSpec((prefsDir / "strings.rsrc").string(), &fileSpec), fnfErr);
-        FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
-        refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-        ASSERT_GT(refNum, 0);
-        for (const auto& [id, strings] : lists) {
-            std::vector<UInt8> data = toolbox::BuildStringList(strings).value();
-            Handle h = NewHandle(Size(data.size()));
-            std::memcpy(*h, data.data(), data.size());
-            AddResource(h, kStringListResourceType, id, reinterpret_cast<ConstStr255Param>("\0"));
-        }
-        UpdateResFile(refNum);
     }
     host::MemoryClip clip = testsupport::PatternClip(16, 12, 12);
     host::HostSession session{clip, 16, 12};

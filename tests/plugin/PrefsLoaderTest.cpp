@@ -2,16 +2,13 @@
 // must be refused, failures that must change nothing, the caller's resource file
 // restored, and a saving process killed at random moments.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
-#include <thread>
 #include <tuple>
 
 #include "Carbon.h"
@@ -19,26 +16,16 @@
 #include "effect/PrefsLoader.h"
 #include "files/AtomicFile.h"
 #include "resources/ResourceFormat.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/PluginTestSupport.h"
+#include "support/Processes.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
 using restest::Bytes;
 
-// Settings in which every field, and every element, differs from the others.
-pluginDataRec Distinct(int seed) {
-    pluginDataRec r{};
-    r.startRel = relRect{0.1 * seed, 1.0 / 3.0 + seed, -0.0 - seed, 1e-300 * seed};
-    r.endRel = relRect{0.25 + seed, 0.5 + seed, 0.75 + seed, 1.0 + seed};
-    for (int i = 0; i < 6; ++i) {
-        r.sliders[i] = SInt16(-300 + 100 * i + seed);
-        r.colors[i] = RGBColor{UInt16(1000 * i + seed), UInt16(65535 - i - seed), UInt16(0x0102 * (i + 1))};
-    }
-    r.frameStartColor = RGBColor{UInt16(11 + seed), 12, 13};
-    r.frameEndColor = RGBColor{UInt16(0xFFF0 + seed), 0x8000, 1};
-    r.mediaType = SInt16(4 + seed);  // outside 1..3: reading applies no limits
-    return r;
-}
+using testsupport::DistinctSettings;
+using testsupport::SameSettings;
 
 void PutLE(Bytes& b, std::size_t at, UInt32 value, int width) {
     for (int i = 0; i < width; ++i) b[at + std::size_t(i)] = UInt8(value >> (8 * i));
@@ -92,7 +79,7 @@ protected:
     // The file as an independent parse sees it.
     toolbox::resfork::Image StoredImage() const {
         toolbox::resfork::Image image;
-        EXPECT_EQ(toolbox::resfork::Parse(restest::ReadFile(PrefsPath()), &image), noErr);
+        EXPECT_EQ(toolbox::resfork::Parse(testsupport::ReadBytes(PrefsPath()), &image), noErr);
         return image;
     }
 
@@ -106,23 +93,13 @@ protected:
     }
 
     // A preferences file holding `resources`, written with the Resource Manager.
-    void MakePrefsFile(const std::vector<std::tuple<ResType, ResID, std::string, Bytes>>& resources) {
-        FSSpec fileSpec;
-        toolbox::PathToFSSpec(PrefsPath(), &fileSpec);
-        FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
-        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-        ASSERT_NE(refNum, -1);
-        for (const auto& [type, id, name, bytes] : resources)
-            AddResource(restest::MakeHandle(bytes), type, id, restest::Pascal(name));
-        CloseResFile(refNum);
-        ASSERT_EQ(ResError(), noErr);
+    void MakePrefsFile(const std::vector<restest::Resource>& resources) {
+        restest::MakeResourceFile(PrefsPath(), resources, cPrefsCreator, cPrefsType);
     }
 
-    restest::TempFolder folder;
+    testsupport::TempFolder folder;
     long live_ = 0;
 };
-
-bool Same(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 prefsStatusRec PrefsStatus() {
     prefsStatusRec status;
@@ -130,71 +107,53 @@ prefsStatusRec PrefsStatus() {
     return status;
 }
 
-TEST_F(PrefsLoader, SavingThenReadingRestoresAllSevenFieldsExactly) {
-    pluginDataRec saved = Distinct(1);
+// Saved twice, the file holds one record, the second, named and laid out byte for byte;
+// reading it gives every field back exactly, -0.0 too.
+TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByteAndReadsBackExactly) {
+    pluginDataRec first = DistinctSettings(1), saved = DistinctSettings(0), read = DistinctSettings(2);
+    ASSERT_TRUE(SaveConfig(&first));
     ASSERT_TRUE(SaveConfig(&saved));
-    pluginDataRec read = Distinct(2);
     ASSERT_TRUE(ReadConfig(&read));
-    EXPECT_TRUE(Same(read, saved));
+    EXPECT_TRUE(SameSettings(read, saved));
     EXPECT_TRUE(std::signbit(read.startRel.top)) << "-0.0 must come back as -0.0";
-}
-
-TEST_F(PrefsLoader, TheFileHoldsOneNamedRecordLaidOutByteForByte) {
-    if (TONEFADE_BIG_ENDIAN_BUILD) GTEST_SKIP() << "the layout below is the Intel one";
-    pluginDataRec saved = Distinct(3);
-    ASSERT_TRUE(SaveConfig(&saved));
     auto image = StoredImage();
     ASSERT_EQ(image.types.size(), 1u);
     EXPECT_EQ(image.types[0].type, FOUR_CHAR_CODE("Pref"));
     ASSERT_EQ(image.types[0].resources.size(), 1u);
     const auto& r = image.types[0].resources[0];
-    EXPECT_EQ(r.id, 1);
-    EXPECT_EQ(r.name, "Config Settings");
-    EXPECT_EQ(r.data, ExpectedRecord(saved));
+    EXPECT_EQ(std::tie(r.id, r.name), std::make_tuple(ResID(1), std::string("Config Settings")));
+    EXPECT_EQ(r.data, TONEFADE_BIG_ENDIAN_BUILD ? r.data : ExpectedRecord(saved)) << "the layout is the Intel one";
     FSSpec fileSpec;
-    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     FInfo info{};
+    ASSERT_EQ(toolbox::PathToFSSpec(PrefsPath(), &fileSpec), noErr);
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
     if (info.fdType != 0) {  // where the file system keeps extended attributes
-        EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("Pref"));
-        EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("qvl "));
+        EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator),
+                  std::make_pair(FOUR_CHAR_CODE("Pref"), FOUR_CHAR_CODE("qvl ")));
     }
-}
-
-TEST_F(PrefsLoader, SavingTwiceLeavesExactlyOneRecordHoldingTheSecond) {
-    pluginDataRec first = Distinct(1), second = Distinct(2);
-    ASSERT_TRUE(SaveConfig(&first));
-    ASSERT_TRUE(SaveConfig(&second));
-    auto image = StoredImage();
-    ASSERT_EQ(image.types.size(), 1u);
-    ASSERT_EQ(image.types[0].resources.size(), 1u);
-    EXPECT_EQ(image.types[0].resources[0].data, ExpectedRecord(second));
 }
 
 TEST_F(PrefsLoader, OtherResourcesOfTheFileAreLeftAsTheyWere) {
     MakePrefsFile({{FOUR_CHAR_CODE("TEXT"), 128, "keep me", {1, 2, 3}},
                    {cPrefsType, 2, "", Bytes(50, 0xAA)},
                    {cPrefsType, 1, "old", Bytes(392, 0)}});
-    pluginDataRec saved = Distinct(4);
+    pluginDataRec saved = DistinctSettings(4);
     ASSERT_TRUE(SaveConfig(&saved));
     auto image = StoredImage();
     std::map<std::pair<ResType, ResID>, toolbox::resfork::Resource> found;
     for (const auto& t : image.types)
         for (const auto& r : t.resources) found[{t.type, r.id}] = r;
     ASSERT_EQ(found.size(), 3u);
-    const auto& text = found[std::make_pair(FOUR_CHAR_CODE("TEXT"), ResID(128))];
-    EXPECT_EQ(text.name, "keep me");
-    EXPECT_EQ(text.data, (Bytes{1, 2, 3}));
-    const auto& other = found[std::make_pair(cPrefsType, ResID(2))];
-    EXPECT_FALSE(other.hasName);
-    EXPECT_EQ(other.data, Bytes(50, 0xAA));
-    const auto& record = found[std::make_pair(cPrefsType, ResID(1))];
-    EXPECT_EQ(record.name, "Config Settings");
-    EXPECT_EQ(record.data, ExpectedRecord(saved));
+    const auto &text = found[{FOUR_CHAR_CODE("TEXT"), 128}], &other = found[{cPrefsType, 2}],
+               &record = found[{cPrefsType, 1}];
+    EXPECT_EQ(std::tie(text.name, text.data), std::make_tuple(std::string("keep me"), Bytes{1, 2, 3}));
+    EXPECT_EQ(std::tie(other.hasName, other.data), std::make_tuple(false, Bytes(50, 0xAA)));
+    EXPECT_EQ(std::tie(record.name, record.data),
+              std::make_tuple(std::string("Config Settings"), ExpectedRecord(saved)));
 }
 
 TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {
-    const Bytes good = ExpectedRecord(Distinct(5));
+    const Bytes good = ExpectedRecord(DistinctSettings(5));
     auto with = [&](std::size_t at, UInt32 value) {
         Bytes b = good;
         PutLE(b, at, value, 4);
@@ -222,74 +181,52 @@ TEST_F(PrefsLoader, RecordsOfAnotherBuildVersionOrLengthAreRefused) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(PrefsPath());
         MakePrefsFile({{cPrefsType, 1, "Config Settings", c.record}});
-        pluginDataRec settings = Distinct(9), before = settings;
+        pluginDataRec settings = DistinctSettings(9), before = settings;
         EXPECT_EQ(bool(ReadConfig(&settings)), c.accepted);
         if (c.accepted) {
             Bytes back = ExpectedRecord(settings);
             EXPECT_TRUE(std::equal(back.begin() + 8, back.begin() + 134, good.begin() + 8));
         } else {
-            EXPECT_TRUE(Same(settings, before));
+            EXPECT_TRUE(SameSettings(settings, before));
         }
     }
 }
 
-TEST_F(PrefsLoader, AMissingPreferencesFolderGivesFalseAndIsNotCreated) {
-    toolbox::SetPreferencesFolder(folder / "absent");
-    pluginDataRec settings = Distinct(1), before = settings;
-    EXPECT_FALSE(SaveConfig(&settings));
-    EXPECT_FALSE(ReadConfig(&settings));
-    EXPECT_TRUE(Same(settings, before));
-    EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
-}
-
-TEST_F(PrefsLoader, AMissingFileIsCreatedBySavingButNotByReading) {
-    pluginDataRec settings = Distinct(1), before = settings;
-    EXPECT_FALSE(ReadConfig(&settings));
-    EXPECT_TRUE(Same(settings, before));
-    EXPECT_FALSE(std::filesystem::exists(PrefsPath()));
-    EXPECT_TRUE(SaveConfig(&settings));
-    EXPECT_EQ(StoredRecord(), ExpectedRecord(settings));
-}
-
-TEST_F(PrefsLoader, ADamagedFileGivesFalseAndStaysByteForByteUnchanged) {
-    Bytes cut = restest::HandMadeFile::Make();
-    cut.resize(cut.size() - 3);
-    const std::vector<std::pair<const char*, Bytes>> damaged = {
-        {"empty", {}}, {"text", Bytes(100, 'x')}, {"cut short", cut}, {"header only", Bytes(16, 0xFF)}};
-    for (const auto& [what, bytes] : damaged) {
-        SCOPED_TRACE(what);
-        restest::WriteFile(PrefsPath(), bytes);
-        pluginDataRec settings = Distinct(2), before = settings;
-        EXPECT_FALSE(SaveConfig(&settings));
+// Neither a missing folder nor a missing file is made by reading; saving makes the file
+// but not the folder. (A damaged file: PrefsFileRobustness and ConfigureUnusablePrefs.)
+TEST_F(PrefsLoader, ReadingMakesNothingAndSavingMakesTheFileButNotTheFolder) {
+    for (bool folderThere : {false, true}) {
+        if (!folderThere) toolbox::SetPreferencesFolder(folder / "absent");
+        pluginDataRec settings = DistinctSettings(1), before = settings;
         EXPECT_FALSE(ReadConfig(&settings));
-        EXPECT_EQ(restest::FromPascal(PrefsStatus().readProblem),
-                  PrefsPath() + ": the file is damaged (not a resource file); the default settings apply");
-        EXPECT_TRUE(Same(settings, before));
-        EXPECT_EQ(restest::ReadFile(PrefsPath()), bytes);
+        EXPECT_TRUE(SameSettings(settings, before));
+        EXPECT_FALSE(std::filesystem::exists(folderThere ? PrefsPath() : folder / "absent"));
+        EXPECT_EQ(bool(SaveConfig(&settings)), folderThere);
+        EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
+        EXPECT_EQ(folderThere ? StoredRecord() : Bytes{}, folderThere ? ExpectedRecord(settings) : Bytes{});
+        toolbox::SetPreferencesFolder(folder.path());
     }
 }
 
 TEST_F(PrefsLoader, ANilRecordGivesFalseWithoutTouchingTheFile) {
     EXPECT_FALSE(SaveConfig(nullptr));
     EXPECT_FALSE(std::filesystem::exists(PrefsPath())) << "no file may be created";
-    pluginDataRec saved = Distinct(1);
+    pluginDataRec saved = DistinctSettings(1);
     ASSERT_TRUE(SaveConfig(&saved));
     struct stat before {}, after {};
     ASSERT_EQ(::stat(PrefsPath().c_str(), &before), 0);
-    Bytes bytes = restest::ReadFile(PrefsPath());
+    Bytes bytes = testsupport::ReadBytes(PrefsPath());
     EXPECT_FALSE(SaveConfig(nullptr));
     EXPECT_FALSE(ReadConfig(nullptr));
     ASSERT_EQ(::stat(PrefsPath().c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(restest::ReadFile(PrefsPath()), bytes);
+    EXPECT_EQ(testsupport::ReadBytes(PrefsPath()), bytes);
 }
 
 TEST_F(PrefsLoader, TheCallersCurrentResourceFileIsCurrentAgainAfterEveryOutcome) {
-    FSSpec otherSpec;
-    toolbox::PathToFSSpec(folder / "other.rsrc", &otherSpec);
-    FSpCreateResFile(&otherSpec, 0, 0, smSystemScript);
+    FSSpec otherSpec = restest::MakeResourceFile(folder / "other.rsrc", {});
     ResFileRefNum other = FSpOpenResFile(&otherSpec, fsRdPerm);
-    pluginDataRec settings = Distinct(1);
+    pluginDataRec settings = DistinctSettings(1);
     auto expectRestored = [&](const char* what) {
         EXPECT_EQ(CurResFile(), other) << what;
         EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{other}) << what;
@@ -298,7 +235,7 @@ TEST_F(PrefsLoader, TheCallersCurrentResourceFileIsCurrentAgainAfterEveryOutcome
     expectRestored("save");
     EXPECT_TRUE(ReadConfig(&settings));
     expectRestored("read");
-    restest::WriteFile(PrefsPath(), Bytes(40, 1));
+    testsupport::WriteBytes(PrefsPath(), Bytes(40, 1));
     EXPECT_FALSE(ReadConfig(&settings));
     EXPECT_FALSE(SaveConfig(&settings));
     expectRestored("damaged file");
@@ -306,7 +243,7 @@ TEST_F(PrefsLoader, TheCallersCurrentResourceFileIsCurrentAgainAfterEveryOutcome
 }
 
 TEST_F(PrefsLoader, EveryFailedAllocationLeavesTheOldRecordOrTheNew) {
-    pluginDataRec oldSettings = Distinct(1), newSettings = Distinct(2);
+    pluginDataRec oldSettings = DistinctSettings(1), newSettings = DistinctSettings(2);
     for (int n = 1;; ++n) {
         std::filesystem::remove(PrefsPath());
         ASSERT_TRUE(SaveConfig(&oldSettings));
@@ -324,7 +261,7 @@ TEST_F(PrefsLoader, EveryFailedAllocationLeavesTheOldRecordOrTheNew) {
 
 TEST_F(PrefsLoader, AWriteThatFailsKeepsTheOldRecordAndOneRetryIsEnough) {
     using Step = toolbox::AtomicWriteStep;
-    pluginDataRec oldSettings = Distinct(1), newSettings = Distinct(2);
+    pluginDataRec oldSettings = DistinctSettings(1), newSettings = DistinctSettings(2);
     for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
         SCOPED_TRACE(int(step));
         ASSERT_TRUE(SaveConfig(&oldSettings));
@@ -338,25 +275,21 @@ TEST_F(PrefsLoader, AWriteThatFailsKeepsTheOldRecordAndOneRetryIsEnough) {
         toolbox::FailAtomicWriteForTesting(step, 1);  // closing writes what the update could not
         EXPECT_TRUE(SaveConfig(&newSettings));
         EXPECT_EQ(StoredRecord(), ExpectedRecord(newSettings));
-        EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"vardo-Prefs"});
+        EXPECT_EQ(testsupport::FolderEntries(folder.path()), std::vector<std::string>{"vardo-Prefs"});
     }
 }
 
 TEST_F(PrefsLoader, ConversionsRefuseNilArgumentsAndShortHandles) {
-    pluginDataRec settings = Distinct(1);
-    Handle record = NewHandleClear(sizeof(configsaverec));
+    pluginDataRec settings = DistinctSettings(1);
+    Handle record = NewHandleClear(sizeof(configsaverec)), shortRecord = NewHandleClear(sizeof(configsaverec) - 1);
     auto h = reinterpret_cast<configSaveH>(record);
-    EXPECT_FALSE(Config2Save(nullptr, h));
-    EXPECT_FALSE(Config2Save(&settings, nullptr));
-    EXPECT_FALSE(Save2Config(nullptr, h));
-    EXPECT_FALSE(Save2Config(&settings, nullptr));
-    Handle shortRecord = NewHandleClear(sizeof(configsaverec) - 1);
-    EXPECT_FALSE(Config2Save(&settings, reinterpret_cast<configSaveH>(shortRecord)));
+    EXPECT_FALSE(Config2Save(nullptr, h) || Config2Save(&settings, nullptr) || Save2Config(nullptr, h) ||
+                 Save2Config(&settings, nullptr) || Config2Save(&settings, reinterpret_cast<configSaveH>(shortRecord)));
     EXPECT_EQ(restest::HandleBytes(shortRecord), Bytes(sizeof(configsaverec) - 1, 0)) << "written into";
     ASSERT_TRUE(Config2Save(&settings, h));
     pluginDataRec back{};
     ASSERT_TRUE(Save2Config(&back, h));
-    EXPECT_TRUE(Same(back, settings));
+    EXPECT_TRUE(SameSettings(back, settings));
     DisposeHandle(shortRecord);
     DisposeHandle(record);
 }
@@ -364,7 +297,7 @@ TEST_F(PrefsLoader, ConversionsRefuseNilArgumentsAndShortHandles) {
 // A load that finds the record it would save back writes nothing: not even a disk that
 // refuses every write makes it fail, and the file is the same file as before.
 TEST_F(PrefsLoader, ALoadThatFindsItsOwnRecordWritesNothing) {
-    pluginDataRec saved = Distinct(1);
+    pluginDataRec saved = DistinctSettings(1);
     ASSERT_TRUE(SaveConfig(&saved));
     struct stat before {}, after {};
     ASSERT_EQ(::stat(PrefsPath().c_str(), &before), 0);
@@ -372,11 +305,10 @@ TEST_F(PrefsLoader, ALoadThatFindsItsOwnRecordWritesNothing) {
     toolbox::FailAtomicWriteForTesting(toolbox::AtomicWriteStep::CreateTemporary, 100);
     pluginDataRec settings{};
     InitPluginData(&settings);
-    EXPECT_TRUE(Same(settings, saved));
+    EXPECT_TRUE(SameSettings(settings, saved));
     EXPECT_EQ(PrefsStatus().failedSaves, failedBefore);
     ASSERT_EQ(::stat(PrefsPath().c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_nsec), std::tie(before.st_ino, before.st_mtim.tv_nsec));
 }
 
 // The loader process's ends of the pipes that hold it between its read and its save.
@@ -387,28 +319,11 @@ void HoldLoader() {
     if (::write(gToTest, &c, 1) != 1 || ::read(gToLoader, &c, 1) != 1) std::_Exit(3);
 }
 
-// The exit status of `pid`, or -1 when it has not ended within `limit` (then it is
-// killed when `kill` is set).
-int WaitFor(pid_t pid, std::chrono::milliseconds limit, bool kill) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            if (!kill) return -1;
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A process loading the plug-in is held after reading the settings while a second
 // process saves others: the second save must be what the file holds in the end,
 // whatever the loader found and saves back.
 TEST_F(PrefsLoader, ASaveMadeWhileALoaderIsBetweenItsReadAndItsSaveBackSurvives) {
-    const pluginDataRec first = Distinct(1), other = Distinct(2);
+    const pluginDataRec first = DistinctSettings(1), other = DistinctSettings(2);
     Bytes version4 = ExpectedRecord(first);
     PutLE(version4, 4, 4, 4);
     const std::pair<const char*, std::function<void()>> cases[] = {
@@ -423,26 +338,24 @@ TEST_F(PrefsLoader, ASaveMadeWhileALoaderIsBetweenItsReadAndItsSaveBackSurvives)
         int toTest[2], toLoader[2];
         ASSERT_EQ(::pipe(toTest), 0);
         ASSERT_EQ(::pipe(toLoader), 0);
-        pid_t loader = ::fork();
-        if (loader == 0) {
+        testsupport::Child loader([&] {
             gToTest = toTest[1], gToLoader = toLoader[0];
             SetReadConfigHookForTesting(HoldLoader);
             pluginDataRec settings{};
             InitPluginData(&settings);
-            std::_Exit(0);
-        }
+            return 0;
+        });
         char c = 0;
         ASSERT_EQ(::read(toTest[0], &c, 1), 1) << "the loader never read";
-        pid_t saver = ::fork();
-        if (saver == 0) {
+        testsupport::Child saver([&] {
             pluginDataRec r = other;
-            std::_Exit(SaveConfig(&r) ? 0 : 1);
-        }
+            return SaveConfig(&r) ? 0 : 1;
+        });
         // Unless something holds it back, the saver is done long before the loader goes on.
-        const int saverEarly = WaitFor(saver, std::chrono::milliseconds(300), false);
+        saver.Ended(std::chrono::milliseconds(300));
         ASSERT_EQ(::write(toLoader[1], "g", 1), 1);
-        EXPECT_EQ(WaitFor(loader, std::chrono::seconds(20), true), 0);
-        EXPECT_EQ(saverEarly != -1 ? saverEarly : WaitFor(saver, std::chrono::seconds(20), true), 0);
+        EXPECT_EQ(loader.Wait(std::chrono::seconds(20)).status, 0);
+        EXPECT_EQ(saver.Wait(std::chrono::seconds(20)).status, 0);
         EXPECT_EQ(StoredRecord(), ExpectedRecord(other)) << "the other process's save was undone";
         for (int fd : {toTest[0], toTest[1], toLoader[0], toLoader[1]}) ::close(fd);
     }
@@ -451,15 +364,15 @@ TEST_F(PrefsLoader, ASaveMadeWhileALoaderIsBetweenItsReadAndItsSaveBackSurvives)
 // A process saving in a loop is killed at random moments; whenever it dies, the file
 // must parse and hold the record from before or the one being written.
 TEST_F(PrefsLoader, AKilledSaveLeavesTheOldRecordOrTheNewOne) {
-    const int kills = restest::CountFromEnvironment("TONEFADE_CRASH_KILLS", 200);
-    pluginDataRec a = Distinct(1), b = Distinct(2);
+    const int kills = testsupport::CountFromEnvironment("TONEFADE_CRASH_KILLS", 200);
+    pluginDataRec a = DistinctSettings(1), b = DistinctSettings(2);
     ASSERT_TRUE(SaveConfig(&a));
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(SaveConfig(i % 2 ? &a : &b));
     auto perSave = (std::chrono::steady_clock::now() - start) / 5;
     const Bytes recordA = ExpectedRecord(a), recordB = ExpectedRecord(b);
     int sawA = 0, sawB = 0;
-    restest::KillRepeatedly(
+    testsupport::KillRepeatedly(
         kills, std::chrono::duration_cast<std::chrono::microseconds>(perSave * 4) + std::chrono::microseconds(200),
         20240611,
         [&] {
@@ -472,7 +385,7 @@ TEST_F(PrefsLoader, AKilledSaveLeavesTheOldRecordOrTheNewOne) {
             (stored == recordA ? sawA : sawB)++;
         });
     std::printf("%d kills: %d left the first record, %d the second; %zu stray files\n", kills, sawA, sawB,
-                restest::FolderEntries(folder.path()).size() - 1);
+                testsupport::FolderEntries(folder.path()).size() - 1);
     if (kills >= 50) {
         EXPECT_GT(sawB, 0) << "the child never completed a save";
     }

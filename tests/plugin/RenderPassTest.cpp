@@ -1,5 +1,6 @@
-// The render pass: fades, opacity schedule, proxy quality and audio, failure results,
-// and whole clips compared with the reference effect and the host's blend.
+// The render pass: fades, opacity schedule, proxy quality and audio, and whole clips
+// compared with the reference effect and the host's blend. (Failing callbacks and
+// allocations, selectors out of order: tests/reliability.)
 #include <climits>
 #include <cstring>
 
@@ -13,16 +14,7 @@ using testsupport::PluginTest;
 
 namespace {
 
-// Keeps a copy of every frame the pass hands back.
-struct CollectingSink : host::FrameSink {
-    std::vector<std::vector<UInt8>> frames;
-    std::vector<std::vector<int16_t>> audio;
-    bool Consume(int, GWorldPtr frame, const std::vector<int16_t>& a, std::string*) override {
-        frames.push_back(testsupport::WorldPixels(frame));
-        audio.push_back(a);
-        return true;
-    }
-};
+using testsupport::CollectingSink;
 
 class RenderPassTest : public PluginTest {
 protected:
@@ -123,65 +115,6 @@ TEST_F(RenderPassTest, ProxyQualityFollowsTheFrameHeight) {
         ASSERT_TRUE(host::RunRenderPass(&PlugInMain, s, options, sink).ok());
         EXPECT_EQ(s.Counters().qualities, std::vector<HYRefDVQuality>(2, c.quality)) << c.height;
         EXPECT_EQ(s.Counters().mixAudioCalls, c.mixes ? 2 : 0) << c.height;
-    }
-}
-
-TEST_F(RenderPassTest, FailuresAreReportedAndLeaveTheTargetAndLocksAlone) {
-    Configure(50, relRect{0, 1, 0, 1});
-    struct Case {
-        const char* name;
-        void (*arm)(host::HostSession&);
-        int fadeIn;
-        HYPluginResult want;
-    } cases[] = {
-        {"GetFrame fails", [](host::HostSession& s) { s.Faults().getFrameFailsAt = 3; }, 0, kPluginCantGetNeededFrame},
-        {"no world", [](host::HostSession& s) { s.Faults().getFrameGivesNoWorld = true; }, 0, kPluginCantGetNeededFrame},
-        {"fade copy", [](host::HostSession&) { toolbox::ArmFault(toolbox::FaultSite::GWorld, 2); }, 10, kPluginFailed},
-        {"scratch world", [](host::HostSession&) { toolbox::ArmFault(toolbox::FaultSite::GWorld, 2); }, 0,
-         kPluginOutOfMemory},
-        {"Blit fails", [](host::HostSession& s) { s.Faults().blitFails = true; }, 10, kPluginFailed},
-        {"MixAudio fails", [](host::HostSession& s) { s.Faults().mixAudioFails = true; }, 0, kPluginFailed},
-        {"ReleaseFrame fails", [](host::HostSession& s) { s.Faults().releaseFrameFails = true; }, 0, kPluginFailed},
-    };
-    for (const Case& c : cases) {
-        host::HostSession s(clip, W, H);
-        ASSERT_EQ(host::CallPlugin(&PlugInMain, s, kPlugInitialize), kPluginOK);
-        s.FilterInfo().fadeInFrames = c.fadeIn;
-        ASSERT_EQ(host::CallPlugin(&PlugInMain, s, kPlugInitialize), kPluginOK);
-        s.Params().renderFrame = 3;
-        const std::vector<UInt8> before = testsupport::WorldPixels(s.Target());
-        c.arm(s);
-        EXPECT_EQ(host::CallPlugin(&PlugInMain, s, kPlugDoFrame), c.want) << c.name;
-        toolbox::ArmFault(toolbox::FaultSite::GWorld, 0);
-        EXPECT_EQ(GetPixelsState(GetGWorldPixMap(s.Target())), 0u) << c.name;
-        if (c.want == kPluginCantGetNeededFrame || c.want == kPluginOutOfMemory || std::string(c.name) == "fade copy") {
-            EXPECT_EQ(testsupport::WorldPixels(s.Target()), before) << c.name;
-        }
-        EXPECT_EQ(host::CallPlugin(&PlugInMain, s, kPlugTerminate), kPluginOK);
-        EXPECT_EQ(s.OutstandingFrames(), 0) << c.name;
-        EXPECT_EQ(toolbox::LiveGWorldCount(), 2) << c.name;  // the two sessions' targets
-    }
-}
-
-TEST_F(RenderPassTest, DataBlockLifecycleAndItsFailures) {
-    Configure(10, relRect{0, 1, 0, 1});
-    HYPluginParams& p = session.Params();
-    const long base = host::HostLiveBlocks();
-    EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugDoFrame), kPluginBadParams);
-    EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugTerminate), kPluginOK);
-    EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugInitialize), kPluginOK);
-    EXPECT_EQ(host::HostLiveBlocks(), base + 2);  // data block and settings copy
-    EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugInitialize), kPluginOK);
-    EXPECT_EQ(host::HostLiveBlocks(), base + 2);  // the old copy was given back
-    EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugTerminate), kPluginOK);
-    EXPECT_EQ(p.clientData, nullptr);
-    EXPECT_EQ(host::HostLiveBlocks(), base);
-
-    for (int failing : {1, 2}) {
-        toolbox::ArmFault(toolbox::FaultSite::Memory, failing);
-        EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugInitialize), kPluginOutOfMemory) << failing;
-        EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugTerminate), kPluginOK);
-        EXPECT_EQ(host::HostLiveBlocks(), base) << failing;
     }
 }
 

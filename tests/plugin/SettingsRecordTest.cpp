@@ -5,15 +5,9 @@
 #include "effect/DataHandling.h"
 #include "effect/EffectBridge.h"
 #include "support/PluginTestSupport.h"
+#include "support/Toolbox.h"
 
 namespace {
-
-bool SameRel(const relRect& a, const relRect& b) {
-    return a.left == b.left && a.right == b.right && a.top == b.top && a.bottom == b.bottom;
-}
-bool SameColor(const RGBColor& a, const RGBColor& b) {
-    return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
 
 pluginDataRec Scribbled() {
     pluginDataRec r;
@@ -32,15 +26,13 @@ TEST(SettingsRecord, ResetGivesTheDefaultsAndKeepsFrameEndColor) {
     ResetConfig(&used);
     const relRect whole{0.0, 1.0, 0.0, 1.0};
     for (const pluginDataRec* r : {&fresh, &used}) {
-        EXPECT_TRUE(SameRel(r->startRel, whole));
-        EXPECT_TRUE(SameRel(r->endRel, whole));
-        for (SInt16 s : r->sliders) EXPECT_EQ(s, 0);
-        for (const RGBColor& c : r->colors) EXPECT_TRUE(SameColor(c, RGBColor{0, 0, 0}));
-        EXPECT_TRUE(SameColor(r->frameStartColor, RGBColor{65535, 0, 0}));
-        EXPECT_EQ(r->mediaType, 1);
+        EXPECT_EQ(std::tie(r->startRel, r->endRel, r->frameStartColor, r->mediaType),
+                  std::make_tuple(whole, whole, RGBColor{65535, 0, 0}, SInt16(1)));
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(std::tie(r->sliders[i], r->colors[i]), std::make_tuple(SInt16(0), RGBColor{}));
     }
-    EXPECT_TRUE(SameColor(fresh.frameEndColor, RGBColor{0, 0, 0}));
-    EXPECT_TRUE(SameColor(used.frameEndColor, RGBColor{1, 2, 3}));
+    EXPECT_EQ(fresh.frameEndColor, (RGBColor{0, 0, 0}));
+    EXPECT_EQ(used.frameEndColor, (RGBColor{1, 2, 3}));
 }
 
 TEST(SettingsRecord, CopyReproducesEveryByteAndIgnoresNil) {
@@ -85,18 +77,6 @@ TEST(SettingsRecordDeathTest, NilRecordsEndTheProcessWithTheirMessages) {
     EXPECT_EXIT(DoEffect(nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, nullptr), exits,
                 "Assertion failed in: uninited theData in Plugin Effect master proc. need to call init "
                 "before calling me\n");
-}
-
-TEST(SettingsRecord, MediaFormatOfNilIsNTSCAndOtherwiseUnchecked) {
-    pluginDataRec r{};
-    EXPECT_EQ(GetMediaFormat(nullptr), 1);
-    for (SInt16 m : {SInt16(0), SInt16(3), SInt16(4), SInt16(-2)}) {
-        r.mediaType = m;
-        EXPECT_EQ(GetMediaFormat(&r), m);
-    }
-    UInt32 size = 0;
-    pGetConfigSize(&size);
-    EXPECT_EQ(size, 128u);
 }
 
 TEST(AssertDeathTest, NonNilReturnsAndNilShowsTheStopAlertThenEnds) {

@@ -13,7 +13,6 @@
 #include "effect/PrefsLoader.h"
 #include "glue/PlugInMain.h"
 #include "reliability/ReliabilitySupport.h"
-#include "resources/StringLists.h"
 #include "support/PluginTestSupport.h"
 
 namespace {
@@ -47,33 +46,12 @@ void PrintTable(const std::string& title, const std::vector<Row>& rows) {
     std::fflush(stdout);
 }
 
-bool SameRecord(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-pluginDataRec Defaults() {
-    pluginDataRec r{};
-    ResetConfig(&r);
-    return r;
-}
+using testsupport::SameSettings;
 
 // Settings unlike the defaults in every field that the effect reads.
-pluginDataRec Saved() {
-    pluginDataRec r = Defaults();
-    r.sliders[0] = 60;
-    r.startRel = relRect{0.25, 0.75, 0.125, 0.875};
-    r.mediaType = kMediaPAL;
-    return r;
-}
+pluginDataRec Saved() { return testsupport::SettingsWith(60, relRect{0.25, 0.75, 0.125, 0.875}, kMediaPAL); }
 
 bool IsHostAllocation(const AllocationPlace& place) { return place.phase.callback.rfind("host NewPtrClear", 0) == 0; }
-
-// Keeps a copy of every frame a pass hands back.
-struct CollectingSink : host::FrameSink {
-    std::vector<std::vector<UInt8>> frames;
-    bool Consume(int, GWorldPtr frame, const std::vector<int16_t>&, std::string*) override {
-        frames.push_back(testsupport::WorldPixels(frame));
-        return true;
-    }
-};
 
 // One kind of call under injection. `prepare` brings the plug-in to the state before the
 // call; `run` makes it and names the outcome; `expect` names the outcome the interface
@@ -114,7 +92,7 @@ protected:
         pluginDataRec saved = Saved();
         ASSERT_TRUE(SaveConfig(&saved));
         ASSERT_EQ(Call(kPlugDrawIcon), kPluginOK);
-        ASSERT_TRUE(SameRecord(*gEffectData, saved));
+        ASSERT_TRUE(SameSettings(*gEffectData, saved));
         testsupport::FillWorld(session.Target(), testsupport::PatternFrame(W, H, 99));
         session.Params().clientData = nullptr;
     }
@@ -151,6 +129,7 @@ protected:
         row.problems += s.check(true);
         row.problems += before.Compare(reliability::Holdings::Now(), s.extraHostBlocks);
         if (session.OutstandingFrames() != 0) row.problems += "frames not released; ";
+        if (GetPixelsState(GetGWorldPixMap(session.Target())) != 0) row.problems += "target left locked; ";
         return row;
     }
 
@@ -181,24 +160,14 @@ protected:
     // The host's texts, in a resource file opened afresh so that they are loaded again.
     void OpenStrings() {
         CloseStrings();
-        FSSpec fileSpec;
         const std::string path = (prefsDir / "strings.rsrc").string();
-        if (toolbox::PathToFSSpec(path, &fileSpec) == fnfErr) {
-            FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
-            ResFileRefNum file = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-            const std::vector<std::pair<SInt16, std::vector<std::string>>> lists = {
-                {128, {"Amount", "Unused", "Unused"}},
-                {129, {"0", "100", "lo", "hi", "lo", "hi"}},
-                {130, {"Settings..."}},
-                {17000, {"Qorvel"}}};
-            for (const auto& [id, strings] : lists) {
-                std::vector<UInt8> data = toolbox::BuildStringList(strings).value();
-                Handle h = NewHandle(Size(data.size()));
-                std::memcpy(*h, data.data(), data.size());
-                AddResource(h, kStringListResourceType, id, reinterpret_cast<ConstStr255Param>("\0"));
-            }
-            CloseResFile(file);
-        }
+        if (!std::filesystem::exists(path))
+            CloseResFile(testsupport::OpenStringListFile(path, {{128, {"Amount", "Unused", "Unused"}},
+                                                                {129, {"0", "100", "lo", "hi", "lo", "hi"}},
+                                                                {130, {"Settings..."}},
+                                                                {17000, {"Qorvel"}}}));
+        FSSpec fileSpec;
+        toolbox::PathToFSSpec(path, &fileSpec);
         strings = FSpOpenResFile(&fileSpec, fsRdPerm);
         ASSERT_GT(strings, 0);
     }
@@ -218,7 +187,7 @@ using FaultInjectionDeathTest = FaultInjection;
 // --- The first call: the master record and the preferences file ---------------------------
 
 TEST_F(FaultInjectionDeathTest, FirstCallMasterRecordAndPreferences) {
-    const pluginDataRec saved = Saved(), defaults = Defaults();
+    const pluginDataRec saved = Saved(), defaults = testsupport::DefaultSettings();
     Scenario s;
     s.prepare = [&] {
         ResetPlugInForTesting(host::HostDisposePtrProc());
@@ -231,11 +200,11 @@ TEST_F(FaultInjectionDeathTest, FirstCallMasterRecordAndPreferences) {
         std::string problems;
         if (gEffectData == nullptr) return std::string("no master record; ");
         // Reading fails whole or succeeds whole; saving leaves the old record or the new.
-        const bool gotSaved = SameRecord(*gEffectData, saved), gotDefaults = SameRecord(*gEffectData, defaults);
+        const bool gotSaved = SameSettings(*gEffectData, saved), gotDefaults = SameSettings(*gEffectData, defaults);
         if (!gotSaved && !gotDefaults) problems += "master record is neither saved nor defaults; ";
         pluginDataRec stored{};
         if (!ReadConfig(&stored)) return problems + "preferences file unreadable afterwards; ";
-        if (!SameRecord(stored, saved) && !(gotDefaults && SameRecord(stored, defaults)))
+        if (!SameSettings(stored, saved) && !(gotDefaults && SameSettings(stored, defaults)))
             problems += "preferences file holds a record it should not; ";
         return problems;
     };
@@ -323,7 +292,7 @@ std::string ExpectedPassOutcome(const AllocationPlace& place, FaultSite site) {
 TEST_F(FaultInjection, RenderPassWithFades) {
     host::PassOptions options;
     options.fadeIn = options.fadeOut = kFade;
-    CollectingSink sink;
+    testsupport::CollectingSink sink;
     std::vector<std::vector<UInt8>> clean;
     host::PassResult result;
     Scenario s;

@@ -142,20 +142,6 @@ TEST_F(MisbehavingHost, SelectorsOutOfOrder) {
     }
 }
 
-TEST_F(MisbehavingHost, SelectorsWithoutHandlerLeaveTheBlockAsItWas) {
-    for (int selector : {0, 3, 4, 7, 10, 100, 255}) {
-        HYPluginParams& p = session.Params();
-        p.selector = UInt8(selector);
-        std::vector<UInt8> before(sizeof p);
-        std::memcpy(before.data(), &p, sizeof p);
-        const std::string context = "selector " + std::to_string(selector);
-        EXPECT_EQ(PlugInMain(0, &p), kPluginOK) << context;
-        EXPECT_EQ(std::memcmp(before.data(), &p, sizeof p), 0) << context;
-        EXPECT_TRUE(watch->Unchanged()) << context;
-        EndCase(context);
-    }
-}
-
 // --- Frame numbers -----------------------------------------------------------------------------
 
 struct FrameCase {

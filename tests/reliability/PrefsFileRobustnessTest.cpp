@@ -18,10 +18,10 @@
 #include "effect/DataHandling.h"
 #include "effect/PrefsLoader.h"
 #include "glue/PlugInMain.h"
-#include "host/CliHarness.h"
-#include "reliability/ReliabilitySupport.h"
+#include "support/HostHarness.h"
+#include "support/Mounts.h"
 #include "support/PluginTestSupport.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
@@ -30,29 +30,13 @@ using restest::Bytes;
 
 constexpr int W = 12, H = 8, kFrames = 3;
 
-pluginDataRec Defaults() {
-    pluginDataRec r{};
-    ResetConfig(&r);
-    return r;
-}
+using testsupport::DefaultSettings;
+using testsupport::ReadBytes;
+using testsupport::SameSettings;
+using testsupport::WriteBytes;
 
 // Settings whose rendering differs from the defaults' wherever a pixel has colour.
-pluginDataRec Saved() {
-    pluginDataRec r = Defaults();
-    r.sliders[0] = 77;
-    r.startRel = relRect{0.0, 0.5, 0.0, 0.5};
-    return r;
-}
-
-bool Same(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-struct KeepAll : host::FrameSink {
-    std::vector<std::vector<UInt8>> frames;
-    bool Consume(int, GWorldPtr frame, const std::vector<int16_t>&, std::string*) override {
-        frames.push_back(testsupport::WorldPixels(frame));
-        return true;
-    }
-};
+pluginDataRec Saved() { return testsupport::SettingsWith(77, relRect{0.0, 0.5, 0.0, 0.5}); }
 
 // What the file must be after the plug-in has loaded with it.
 enum class After { Unchanged, HoldsDefaults, StillAFolder, NotTouched };
@@ -66,13 +50,7 @@ struct PrefsCase {
 // A resource file with one 'Pref' 1 resource holding `record`.
 void WriteRecordFile(const fs::path& prefs, const Bytes& record) {
     fs::remove(prefs);
-    FSSpec fileSpec;
-    toolbox::PathToFSSpec(prefs.string(), &fileSpec);
-    FSpCreateResFile(&fileSpec, cPrefsCreator, cPrefsType, smSystemScript);
-    ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-    ASSERT_NE(refNum, -1);
-    AddResource(restest::MakeHandle(record), cPrefsType, cConfigResID, restest::Pascal(cConfigResName));
-    CloseResFile(refNum);
+    restest::MakeResourceFile(prefs, {{cPrefsType, cConfigResID, cConfigResName, record}}, cPrefsCreator, cPrefsType);
 }
 
 // The record a build of the given size and byte order would write for Saved().
@@ -100,7 +78,7 @@ protected:
     Bytes ValidFile() {
         pluginDataRec saved = Saved();
         EXPECT_TRUE(SaveConfig(&saved));
-        Bytes bytes = restest::ReadFile(Prefs().string());
+        Bytes bytes = ReadBytes(Prefs().string());
         fs::remove(Prefs());
         return bytes;
     }
@@ -111,8 +89,8 @@ protected:
         ResetPlugInForTesting(host::HostDisposePtrProc());
         EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugGetInfo), kPluginOK) << context;
         ASSERT_NE(gEffectData, nullptr) << context;
-        EXPECT_TRUE(Same(*gEffectData, Defaults())) << context << ": did not start from the defaults";
-        KeepAll sink;
+        EXPECT_TRUE(SameSettings(*gEffectData, DefaultSettings())) << context << ": did not start from the defaults";
+        testsupport::CollectingSink sink;
         host::PassOptions options;
         ASSERT_TRUE(host::RunRenderPass(&PlugInMain, session, options, sink).ok()) << context;
         ASSERT_EQ(sink.frames.size(), std::size_t(kFrames)) << context;
@@ -123,12 +101,12 @@ protected:
     void CheckAfter(After after, const Bytes& before, const std::string& context) {
         switch (after) {
             case After::Unchanged:
-                EXPECT_EQ(restest::ReadFile(Prefs().string()), before) << context << ": the file was changed";
+                EXPECT_EQ(ReadBytes(Prefs().string()), before) << context << ": the file was changed";
                 break;
             case After::HoldsDefaults: {
                 pluginDataRec stored = Saved();
                 EXPECT_TRUE(ReadConfig(&stored)) << context << ": no readable record";
-                EXPECT_TRUE(Same(stored, Defaults())) << context << ": the record is not the defaults";
+                EXPECT_TRUE(SameSettings(stored, DefaultSettings())) << context << ": the record is not the defaults";
                 break;
             }
             case After::StillAFolder:
@@ -137,9 +115,8 @@ protected:
             case After::NotTouched: {  // for what is too large or endless to compare
                 struct stat now {};
                 ASSERT_EQ(::lstat(Prefs().c_str(), &now), 0) << context;
-                EXPECT_EQ(now.st_ino, made_.st_ino) << context;
-                EXPECT_EQ(now.st_size, made_.st_size) << context;
-                EXPECT_EQ(now.st_mtim.tv_nsec, made_.st_mtim.tv_nsec) << context;
+                EXPECT_EQ(std::tie(now.st_ino, now.st_size, now.st_mtim.tv_nsec),
+                          std::tie(made_.st_ino, made_.st_size, made_.st_mtim.tv_nsec)) << context;
                 break;
             }
         }
@@ -165,14 +142,14 @@ protected:
 // Files cut, damaged, of another build or not files at all; `valid` is a whole file.
 std::vector<PrefsCase> DamageCases() {
     auto bytes = [](Bytes b) {
-        return [b](const fs::path& prefs, const Bytes&) { restest::WriteFile(prefs.string(), b); };
+        return [b](const fs::path& prefs, const Bytes&) { WriteBytes(prefs.string(), b); };
     };
     auto record = [](Bytes r) { return [r](const fs::path& prefs, const Bytes&) { WriteRecordFile(prefs, r); }; };
     // The valid file cut to `size` bytes, or to its length times `share` when size is 0.
     auto cut = [](std::size_t size, double share) {
         return [size, share](const fs::path& prefs, const Bytes& valid) {
             const std::size_t keep = size > 0 ? size : std::size_t(double(valid.size()) * share);
-            restest::WriteFile(prefs.string(), Truncated(valid, keep));
+            WriteBytes(prefs.string(), Truncated(valid, keep));
         };
     };
     return {
@@ -183,12 +160,12 @@ std::vector<PrefsCase> DamageCases() {
         {"cut to a quarter", cut(0, 0.25), After::Unchanged},
         {"cut in half", cut(0, 0.5), After::Unchanged},
         {"one byte short", [](const fs::path& prefs, const Bytes& valid) {
-             restest::WriteFile(prefs.string(), Truncated(valid, valid.size() - 1));
+             WriteBytes(prefs.string(), Truncated(valid, valid.size() - 1));
          }, After::Unchanged},
         {"map offset past the end", [](const fs::path& prefs, const Bytes& valid) {
              Bytes b = valid;
              restest::PutBE(b, 4, UInt32(b.size() + 1000), 4);
-             restest::WriteFile(prefs.string(), b);
+             WriteBytes(prefs.string(), b);
          }, After::Unchanged},
         {"PowerPC record (390 bytes, big-endian)", record(ForeignRecord(390, true)), After::HoldsDefaults},
         {"390-byte record in this byte order", record(ForeignRecord(390, false)), After::HoldsDefaults},
@@ -200,12 +177,12 @@ std::vector<PrefsCase> DamageCases() {
          After::StillAFolder},
         {"a folder with a file in it", [](const fs::path& prefs, const Bytes&) {
              fs::create_directory(prefs);
-             restest::WriteFile((prefs / "x").string(), Bytes(10, 1));
+             WriteBytes((prefs / "x").string(), Bytes(10, 1));
          }, After::StillAFolder},
         {"a link to /dev/zero", [](const fs::path& prefs, const Bytes&) { fs::create_symlink("/dev/zero", prefs); },
          After::NotTouched},
         {"a valid file made 40 MiB long", [](const fs::path& prefs, const Bytes& valid) {
-             restest::WriteFile(prefs.string(), valid);
+             WriteBytes(prefs.string(), valid);
              fs::resize_file(prefs, 40u << 20);
          }, After::NotTouched},
     };
@@ -218,7 +195,7 @@ TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
         c.make(Prefs(), valid);
         ASSERT_EQ(::lstat(Prefs().c_str(), &made_), 0);
         const bool small = c.after != After::NotTouched && fs::is_regular_file(Prefs());
-        const Bytes before = small ? restest::ReadFile(Prefs().string()) : Bytes{};
+        const Bytes before = small ? ReadBytes(Prefs().string()) : Bytes{};
         EXPECT_EQ(LoadAndCountNotices(c.name), 1) << c.name << ": the file must be named once";
         CheckAfter(c.after, before, c.name);
         // Once the defaults have replaced a foreign record, the file is a good one.
@@ -226,27 +203,24 @@ TEST_F(PrefsFileRobustness, DamagedForeignOrMisplacedFilesLoadWithTheDefaults) {
     }
 }
 
-TEST_F(PrefsFileRobustness, AMissingPreferencesFolderLoadsWithTheDefaultsAndIsNotCreated) {
-    fs::remove_all(prefsDir);
-    LoadAndRenderWithDefaults("no Preferences folder");
-    EXPECT_FALSE(fs::exists(prefsDir));
-    fs::create_directories(prefsDir);
-}
-
-TEST_F(PrefsFileRobustness, ADanglingLinkLoadsWithTheDefaults) {
+// A link to nowhere loads with the defaults, twice; a missing folder too, and is not made.
+TEST_F(PrefsFileRobustness, ADanglingLinkOrAMissingPreferencesFolderLoadsWithTheDefaults) {
     fs::create_symlink(prefsDir / "nowhere" / "vardo-Prefs", Prefs());
     LoadAndRenderWithDefaults("a link to nowhere");
     LoadAndRenderWithDefaults("a link to nowhere, loaded again");
+    fs::remove_all(prefsDir);
+    LoadAndRenderWithDefaults("no Preferences folder");
+    EXPECT_FALSE(fs::exists(prefsDir));
 }
 
 TEST_F(PrefsFileRobustness, AnUnreadableFileLoadsWithTheDefaults) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     const Bytes valid = ValidFile();
-    restest::WriteFile(Prefs().string(), valid);
+    WriteBytes(Prefs().string(), valid);
     ::chmod(Prefs().c_str(), 0);
     LoadAndRenderWithDefaults("a file without read permission");
     ::chmod(Prefs().c_str(), 0600);
-    EXPECT_EQ(restest::ReadFile(Prefs().string()), valid);
+    EXPECT_EQ(ReadBytes(Prefs().string()), valid);
 }
 
 // A named pipe where the file should be must not hang the host: loading ends, with the
@@ -257,7 +231,7 @@ TEST_F(PrefsFileRobustness, ANamedPipeDoesNotHangTheHost) {
         {
             ::alarm(10);
             int result = PlugInMain(0, &session.Params());
-            std::_Exit(result == kPluginOK && gEffectData && Same(*gEffectData, Defaults()) ? 0 : 2);
+            std::_Exit(result == kPluginOK && gEffectData && SameSettings(*gEffectData, DefaultSettings()) ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "");
 }
@@ -267,7 +241,7 @@ TEST_F(PrefsFileRobustness, ANamedPipeDoesNotHangTheHost) {
 // settings it held. Loading before it needs no write, as the file holds what it reads.
 struct StorageCase {
     const char* name;
-    reliability::ScopedMount::Kind kind;
+    testsupport::ScopedMount::Kind kind;
     bool withFile;  // a file holding other settings is there before the mount is made read-only or full
     const char* reason;
 };
@@ -277,10 +251,10 @@ class PrefsStorage : public hosttest::HostCliTest, public ::testing::WithParamIn
 TEST_P(PrefsStorage, AFailedSaveIsOneLineAndStatus1) {
     const StorageCase& c = GetParam();
     WriteSequence("ppm", 2, 96, 64);
-    using Kind = reliability::ScopedMount::Kind;
+    using Kind = testsupport::ScopedMount::Kind;
     // A bind keeps what the folder holds, so the file is written first; a tmpfs starts empty.
     if (c.kind == Kind::ReadOnlyBind && c.withFile) WriteSettings(30, "0,0,1,1");
-    reliability::ScopedMount mount(prefs, c.kind, 64);
+    testsupport::ScopedMount mount(prefs, c.kind, 64);
     if (!mount.Ok()) GTEST_SKIP() << "cannot mount on " << prefs << " here (" << mount.Error() << ")";
     if (c.kind == Kind::SmallTmpfs) {
         if (c.withFile) WriteSettings(30, "0,0,1,1");
@@ -289,24 +263,24 @@ TEST_P(PrefsStorage, AFailedSaveIsOneLineAndStatus1) {
         while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {}
     }
     const fs::path file = fs::path(prefs) / "vardo-Prefs";
-    const Bytes before = c.withFile ? restest::ReadFile(file.string()) : Bytes{};
+    const Bytes before = c.withFile ? ReadBytes(file.string()) : Bytes{};
     std::ofstream(Path("ok.txt")) << "slider Sldr 1 60\ncommand \"ok  \"\n";
     hosttest::RunResult r =
         hosttest::Host({"configure", Path("in/%04d.ppm"), "--prefs-dir", prefs, "--events", Path("ok.txt")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "tonefade-host: " + file.string() + ": the settings could not be saved: " + c.reason + "\n");
     if (c.withFile) {
-        EXPECT_EQ(restest::ReadFile(file.string()), before);
+        EXPECT_EQ(ReadBytes(file.string()), before);
     } else {
         EXPECT_FALSE(fs::exists(file));
     }
 }
 
 const StorageCase kStorageCases[] = {
-    {"FullDisk", reliability::ScopedMount::Kind::SmallTmpfs, true, "no space left on device"},
-    {"FullDiskWithoutAFile", reliability::ScopedMount::Kind::SmallTmpfs, false, "no space left on device"},
-    {"ReadOnlyFolder", reliability::ScopedMount::Kind::ReadOnlyBind, true, "permission denied"},
-    {"ReadOnlyEmptyFolder", reliability::ScopedMount::Kind::ReadOnlyTmpfs, false, "permission denied"},
+    {"FullDisk", testsupport::ScopedMount::Kind::SmallTmpfs, true, "no space left on device"},
+    {"FullDiskWithoutAFile", testsupport::ScopedMount::Kind::SmallTmpfs, false, "no space left on device"},
+    {"ReadOnlyFolder", testsupport::ScopedMount::Kind::ReadOnlyBind, true, "permission denied"},
+    {"ReadOnlyEmptyFolder", testsupport::ScopedMount::Kind::ReadOnlyTmpfs, false, "permission denied"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, PrefsStorage, ::testing::ValuesIn(kStorageCases),

@@ -3,7 +3,6 @@
 // world fenced with guard bytes, and snapshots of everything a call could leak.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -110,23 +109,5 @@ private:
 };
 
 const char* SelectorName(int selector);
-
-// A tmpfs (or a read-only bind of a folder onto itself) mounted for one test. Mounting
-// needs the privilege to do so; without it Error() says why and the test skips.
-class ScopedMount {
-public:
-    enum class Kind { ReadOnlyTmpfs, ReadOnlyBind, SmallTmpfs };
-    ScopedMount(const std::filesystem::path& where, Kind kind, int kilobytes);
-    ~ScopedMount();
-    ScopedMount(const ScopedMount&) = delete;
-    ScopedMount& operator=(const ScopedMount&) = delete;
-    bool Ok() const { return error_.empty(); }
-    const std::string& Error() const { return error_; }
-
-private:
-    std::filesystem::path where_;
-    bool mounted_ = false;
-    std::string error_;
-};
 
 }  // namespace reliability

@@ -1,95 +1,68 @@
-// Shared helpers of the plug-in tests.
+// The plug-in tests' own.
 #include "support/PluginTestSupport.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "Carbon.h"
+#include "effect/DataHandling.h"
 #include "glue/PlugInMain.h"
-#include "support/ReferenceTonefade.h"
+#include "resources/StringLists.h"
 
 namespace testsupport {
 
-std::vector<UInt8> PatternFrame(int width, int height, int seed) {
-    std::vector<UInt8> argb(std::size_t(width) * std::size_t(height) * 4);
-    UInt32 state = 2166136261u ^ UInt32(seed) * 16777619u;
-    for (std::size_t i = 0; i < argb.size(); ++i) {
-        state = state * 1664525u + 1013904223u;  // a plain LCG: the same pixels on every run
-        argb[i] = UInt8(state >> 24);
+pluginDataRec DefaultSettings() {
+    pluginDataRec r{};
+    ResetConfig(&r);
+    return r;
+}
+
+pluginDataRec SettingsWith(SInt16 amount, relRect rect, SInt16 mediaType) {
+    pluginDataRec r = DefaultSettings();
+    r.sliders[0] = amount;
+    r.startRel = rect;
+    r.mediaType = mediaType;
+    return r;
+}
+
+pluginDataRec DistinctSettings(int seed) {
+    pluginDataRec r{};
+    r.startRel = relRect{0.1 * seed, 1.0 / 3.0 + seed, -0.0 - seed, 1e-300 * seed};
+    r.endRel = relRect{0.25 + seed, 0.5 + seed, 0.75 + seed, 1.0 + seed};
+    for (int i = 0; i < 6; ++i) {
+        r.sliders[i] = SInt16(-300 + 100 * i + seed);
+        r.colors[i] = RGBColor{UInt16(1000 * i + seed), UInt16(65535 - i - seed), UInt16(0x0102 * (i + 1))};
     }
-    return argb;
+    r.frameStartColor = RGBColor{UInt16(11 + seed), 12, 13};
+    r.frameEndColor = RGBColor{UInt16(0xFFF0 + seed), 0x8000, 1};
+    r.mediaType = SInt16(4 + seed);  // outside 1..3: reading applies no limits
+    return r;
 }
 
-host::MemoryClip PatternClip(int width, int height, int frames, int audioSamplesPerFrame) {
-    host::MemoryClip clip(width, height);
-    for (int f = 0; f < frames; ++f) {
-        std::vector<int16_t> audio(std::size_t(audioSamplesPerFrame) * 2);
-        for (std::size_t i = 0; i < audio.size(); ++i) audio[i] = int16_t(1000 * (f + 1) + int(i));
-        clip.AddFrame(PatternFrame(width, height, f + 1), std::move(audio));
+bool SameSettings(const pluginDataRec& a, const pluginDataRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+ResFileRefNum OpenStringListFile(const std::string& path, const StringLists& lists) {
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(path, &fileSpec);
+    FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), -1);
+    const ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
+    EXPECT_GT(refNum, 0) << path;
+    for (const auto& [id, strings] : lists) {
+        const std::vector<UInt8> data = toolbox::BuildStringList(strings).value();
+        Handle h = NewHandle(Size(data.size()));
+        std::memcpy(*h, data.data(), data.size());
+        AddResource(h, kStringListResourceType, id, reinterpret_cast<ConstStr255Param>("\0"));
     }
-    return clip;
-}
-
-void ReferencePixel(const UInt8 in[4], UInt8 out[4], SInt16 slider1) {
-    pixRec p;
-    std::memcpy(&p, in, 4);
-    p = RefPixel(p, slider1);
-    std::memcpy(out, &p, 4);
-}
-
-void ReferenceTonefade(const UInt8* src, UInt8* dst, int width, int height, const Rect& r, SInt16 slider1) {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::size_t i = (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
-            if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
-                ReferencePixel(src + i, dst + i, slider1);
-            else
-                std::memcpy(dst + i, src + i, 4);
-        }
-}
-
-std::vector<UInt8> WorldPixels(GWorldPtr world) {
-    Rect bounds;
-    GetPortBounds(world, &bounds);
-    int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    PixMapHandle pm = GetGWorldPixMap(world);
-    std::vector<UInt8> out(std::size_t(width) * std::size_t(height) * 4);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(out.data() + std::size_t(y) * std::size_t(width) * 4,
-                    GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm), std::size_t(width) * 4);
-    return out;
-}
-
-GWorldPtr NewTestWorld(int width, int height) {
-    Rect bounds{0, 0, SInt16(height), SInt16(width)};
-    GWorldPtr world = nullptr;
-    EXPECT_EQ(NewGWorld(&world, 32, &bounds, nullptr, nullptr, 0), noErr);
-    return world;
-}
-
-void FillWorld(GWorldPtr world, const std::vector<UInt8>& argb) {
-    Rect bounds;
-    GetPortBounds(world, &bounds);
-    int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    PixMapHandle pm = GetGWorldPixMap(world);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(GetPixBaseAddr(pm) + std::ptrdiff_t(y) * GetPixRowBytes(pm),
-                    argb.data() + std::size_t(y) * std::size_t(width) * 4, std::size_t(width) * 4);
+    UpdateResFile(refNum);
+    return refNum;
 }
 
 void PluginTest::SetUp() {
-    prefsDir = std::filesystem::temp_directory_path() /
-               ("tonefade-test-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(prefsDir);
-    std::filesystem::create_directories(prefsDir);
     toolbox::SetPreferencesFolder(prefsDir.string());
     ResetPlugInForTesting(host::HostDisposePtrProc());
 }
 
 void PluginTest::TearDown() {
     ResetPlugInForTesting(host::HostDisposePtrProc());
-    std::filesystem::remove_all(prefsDir);
 }
 
 }  // namespace testsupport

@@ -1,38 +1,41 @@
-// Shared helpers of the plug-in tests: small clips with known pixels, the plain reference
-// of the effect, and a fixture that gives each test a fresh plug-in and preferences folder.
+// The plug-in tests' own: a fixture that gives each test a fresh plug-in and a private
+// preferences folder, settings records the tests start from, and string lists put in a
+// resource file as the host's texts.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "HostSession.h"
 #include "effect/PluginDefines.h"
+#include "support/Files.h"
+#include "support/Frames.h"
+#include "support/ReferenceTonefade.h"
 
 namespace testsupport {
 
-// A pixel of a test clip: every (x, y, frame) gets a different, reproducible colour.
-std::vector<UInt8> PatternFrame(int width, int height, int seed);
-host::MemoryClip PatternClip(int width, int height, int frames, int audioSamplesPerFrame = 0);
+pluginDataRec DefaultSettings();
+// The defaults with another amount, effect rectangle and format.
+pluginDataRec SettingsWith(SInt16 amount, relRect rect, SInt16 mediaType = kMediaNTSC);
+// Settings in which every field, and every element, differs from the others.
+pluginDataRec DistinctSettings(int seed);
+bool SameSettings(const pluginDataRec& a, const pluginDataRec& b);
 
-// The effect written out per pixel, straight from its definition, for comparisons.
-void ReferenceTonefade(const UInt8* src, UInt8* dst, int width, int height, const Rect& activeRect,
-                       SInt16 slider1);
-void ReferencePixel(const UInt8 in[4], UInt8 out[4], SInt16 slider1);
-
-// The 32-bit pixels of a world, row after row without padding.
-std::vector<UInt8> WorldPixels(GWorldPtr world);
-GWorldPtr NewTestWorld(int width, int height);
-void FillWorld(GWorldPtr world, const std::vector<UInt8>& argb);
+// A new resource file at `path` with the given 'STR#' lists, opened at the head of the
+// chain; answers its reference number.
+using StringLists = std::vector<std::pair<SInt16, std::vector<std::string>>>;
+ResFileRefNum OpenStringListFile(const std::string& path, const StringLists& lists);
 
 // Gives each test a fresh, uninitialised plug-in and its own preferences folder.
 class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    std::filesystem::path prefsDir;
+    TempFolder folder;
+    std::filesystem::path prefsDir = folder.path();
 };
 
 }  // namespace testsupport

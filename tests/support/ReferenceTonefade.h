@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -21,6 +22,14 @@ inline pixRec RefPixel(pixRec p, SInt16 slider) {
     const int mixer = (p.red + p.green + p.blue) / 3;
     return {p.alpha, RefChannel(p.red, mixer, slider), RefChannel(p.green, mixer, slider),
             RefChannel(p.blue, mixer, slider)};
+}
+
+// The same on bytes in memory: A, R, G, B.
+inline void ReferencePixel(const UInt8 in[4], UInt8 out[4], SInt16 slider) {
+    pixRec p;
+    std::memcpy(&p, in, 4);
+    p = RefPixel(p, slider);
+    std::memcpy(out, &p, 4);
 }
 
 inline std::string Show(pixRec p) {

@@ -7,6 +7,7 @@
 #include "alerts/AlertWindow.h"
 #include "controls/Controls.h"
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ struct ScriptRun {
 
 ScriptRun Answer(const std::string& script, CFStringRef cancelText, CFStringRef otherText = nullptr) {
     ScriptRun run;
-    toolbox::ScriptError error;
-    run.source = toolbox::ScriptedEventSource::FromText(script, ::testing::TempDir(), &error);
-    EXPECT_NE(run.source, nullptr) << error.Describe();
+    run.source = testsupport::Script(script);
     toolbox::ScopedEventSource scope(run.source.get());
     run.hit = RunAlert(cancelText, otherText);
     return run;
@@ -52,12 +51,11 @@ TEST(AlertWindowTest, ScriptAnswersByTitleOrNumber) {
     }
 }
 
-TEST(AlertWindowTest, EndOfInputAnswersAsCancelOrElseTheDefault) {
+// The end of input answers as Cancel, or else the default; an answer that names no
+// button stops the script.
+TEST(AlertWindowTest, EndOfInputAnswersAsCancelAndAnAnswerThatNamesNoButtonStopsTheScript) {
     EXPECT_EQ(Answer("", kAlertDefaultCancelText).hit, 2);
     EXPECT_EQ(Answer("", nullptr).hit, 1);
-}
-
-TEST(AlertWindowTest, AnAnswerThatNamesNoButtonStopsTheScript) {
     ScriptRun run = Answer("answer Maybe\n", kAlertDefaultCancelText);
     EXPECT_TRUE(run.source->Failed());
     EXPECT_EQ(run.source->Error().Describe(), "event script line 1: the alert has no button \"Maybe\"");
@@ -73,9 +71,8 @@ OSStatus AlertOnHelp(EventHandlerCallRef, EventRef event, void* result) {
 }
 
 TEST(AlertWindowTest, AnswerGivenBeforeTheAlertWaitsForIt) {
-    Rect r{100, 100, 200, 300}, b{20, 20, 44, 120}, ok{60, 20, 84, 120};
-    WindowRef w = nullptr;
-    CreateNewWindow(kMovableModalWindowClass, 0, &r, &w);
+    Rect b{20, 20, 44, 120}, ok{60, 20, 84, 120};
+    WindowRef w = testsupport::NewTestWindow({100, 100, 200, 300}, kMovableModalWindowClass);
     ControlRef help = nullptr, okButton = nullptr;
     CreatePushButtonControl(w, &b, CFSTR("Help"), &help);
     SetControlCommandID(help, FOUR_CHAR_CODE("Help"));
@@ -84,16 +81,14 @@ TEST(AlertWindowTest, AnswerGivenBeforeTheAlertWaitsForIt) {
     DialogItemIndex result = 0;
     EventTypeSpec fileSpec{kEventClassCommand, kEventCommandProcess};
     InstallEventHandler(GetWindowEventTarget(w), AlertOnHelp, 1, &fileSpec, &result, nullptr);
-    toolbox::ScriptError error;
-    auto source = toolbox::ScriptedEventSource::FromText("answer Cancel\ncommand Help\ncommand \"ok  \"\n", ".", &error);
+    auto source = testsupport::Script("answer Cancel\ncommand Help\ncommand \"ok  \"\n");
     {
         toolbox::ScopedEventSource scope(source.get());
         ShowWindow(w);
         RunAppModalLoopForWindow(w);
     }
     EXPECT_EQ(result, 2);
-    EXPECT_TRUE(source->Finished());
-    EXPECT_FALSE(source->Failed());
+    EXPECT_TRUE(source->Finished() && !source->Failed());
     DisposeWindow(w);
 }
 
@@ -125,10 +120,11 @@ TEST(AlertWindowTest, WindowShowsHeadlineTextAndButtonsWithTheDefaultRightmost) 
     GetControlBounds(ok, &okBox);
     GetControlBounds(cancel, &cancelBox);
     EXPECT_GT(okBox.left, cancelBox.right);
-    EXPECT_EQ(toolbox::WindowDefaultButton(w), ok);
-    EXPECT_EQ(toolbox::WindowCancelButton(w), cancel);
+    EXPECT_EQ(std::make_pair(toolbox::WindowDefaultButton(w), toolbox::WindowCancelButton(w)),
+              std::make_pair(ok, cancel));
     ShowWindow(w);
-    EXPECT_TRUE(toolbox::WriteWindowPNG(w, ::testing::TempDir() + "alert-window.png"));
+    testsupport::TempFolder folder;
+    EXPECT_TRUE(toolbox::WriteWindowPNG(w, folder / "alert-window.png"));
     DisposeWindow(w);
     EXPECT_FALSE(toolbox::IsAlertWindow(w));
 }

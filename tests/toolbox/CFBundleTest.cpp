@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "Carbon.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ std::string Plist(const std::string& entries) {
 
 void WriteText(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    restest::WriteFile(path, restest::Bytes(text.begin(), text.end()));
+    testsupport::WriteBytes(path, restest::Bytes(text.begin(), text.end()));
 }
 
 std::string UTF8(CFTypeRef value) { return toolbox::CFStringToUTF8(static_cast<CFStringRef>(value)); }
@@ -35,7 +35,7 @@ protected:
         WriteText(path + "/Contents/Info.plist", Plist(entries));
         return path;
     }
-    restest::TempFolder folder;
+    testsupport::TempFolder folder;
 };
 
 TEST_F(Bundle, RegistrationReadsTheIdentifierAndStringValues) {

@@ -4,8 +4,10 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 #include "windows/ColorPicker.h"
 #include "windows/MacWindows.h"
 
@@ -23,46 +25,33 @@ NColorPickerInfo Request(UInt16 r, UInt16 g, UInt16 b) {
     return info;
 }
 
-struct Outcome {
-    NColorPickerInfo info;
-    bool failed;
-};
-
-Outcome Pick(const std::string& script, NColorPickerInfo info) {
-    toolbox::ScriptError error;
-    auto source = toolbox::ScriptedEventSource::FromText(script, ::testing::TempDir(), &error);
-    EXPECT_NE(source, nullptr) << error.Describe();
-    toolbox::ScopedEventSource scope(source.get());
-    EXPECT_EQ(NPickColor(&info), noErr);
-    EXPECT_EQ(toolbox::LiveWindowCount(), 0);
-    return Outcome{info, source->Failed()};
-}
-
-TEST(ColorPickerTest, OKHandsBackTheColourTheSlidersShow) {
-    Outcome o = Pick("slider cpkr 1 255\nslider cpkr 2 128\nslider cpkr 3 0\nsnapshot picker.png\ncommand \"ok  \"\n",
-                     Request(0x1000, 0x2000, 0x3000));
-    EXPECT_FALSE(o.failed);
-    EXPECT_TRUE(o.info.newColorChosen);
-    EXPECT_EQ(o.info.theColor.color.rgb.red, 0xFFFF);
-    EXPECT_EQ(o.info.theColor.color.rgb.green, 0x8080);
-    EXPECT_EQ(o.info.theColor.color.rgb.blue, 0);
-}
-
-TEST(ColorPickerTest, UntouchedSlidersKeepTheStartingColoursHighBytes) {
-    Outcome o = Pick("key return\n", Request(0xFF00, 0x80FF, 0x0001));
-    EXPECT_TRUE(o.info.newColorChosen);
-    EXPECT_EQ(o.info.theColor.color.rgb.red, 0xFFFF);
-    EXPECT_EQ(o.info.theColor.color.rgb.green, 0x8080);
-    EXPECT_EQ(o.info.theColor.color.rgb.blue, 0);
-}
-
-TEST(ColorPickerTest, CancelOrTheEndOfInputLeavesTheColourAsItWas) {
-    for (const char* script : {"slider cpkr 1 3\ncommand not!\n", "slider cpkr 1 3\n", "key escape\n"}) {
-        Outcome o = Pick(script, Request(0x1234, 0x5678, 0x9ABC));
-        EXPECT_FALSE(o.info.newColorChosen) << script;
-        EXPECT_EQ(o.info.theColor.color.rgb.red, 0x1234) << script;
-        EXPECT_EQ(o.info.theColor.color.rgb.green, 0x5678);
-        EXPECT_EQ(o.info.theColor.color.rgb.blue, 0x9ABC);
+// A scripted choice comes back whole; untouched sliders keep the starting colour's high
+// bytes; Cancel, Escape or the end of input leave the colour as it was.
+TEST(ColorPickerTest, AScriptedChoiceComesBackWholeAndCancelKeepsTheColour) {
+    const struct {
+        const char* script;
+        CMRGBColor start;
+        bool chosen;
+        CMRGBColor result;
+    } cases[] = {
+        {"slider cpkr 1 255\nslider cpkr 2 128\nslider cpkr 3 0\nsnapshot picker.png\ncommand \"ok  \"\n",
+         {0x1000, 0x2000, 0x3000}, true, {0xFFFF, 0x8080, 0}},
+        {"key return\n", {0xFF00, 0x80FF, 0x0001}, true, {0xFFFF, 0x8080, 0}},
+        {"slider cpkr 1 3\ncommand not!\n", {0x1234, 0x5678, 0x9ABC}, false, {0x1234, 0x5678, 0x9ABC}},
+        {"slider cpkr 1 3\n", {0x1234, 0x5678, 0x9ABC}, false, {0x1234, 0x5678, 0x9ABC}},
+        {"key escape\n", {0x1234, 0x5678, 0x9ABC}, false, {0x1234, 0x5678, 0x9ABC}},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempFolder folder;
+        auto source = testsupport::Script(c.script, folder.path().string());
+        toolbox::ScopedEventSource scope(source.get());
+        NColorPickerInfo info = Request(c.start.red, c.start.green, c.start.blue);
+        EXPECT_EQ(NPickColor(&info), noErr);
+        EXPECT_EQ(toolbox::LiveWindowCount(), 0);
+        EXPECT_FALSE(source->Failed()) << c.script;
+        const CMRGBColor& got = info.theColor.color.rgb;
+        EXPECT_EQ(std::make_tuple(bool(info.newColorChosen), got.red, got.green, got.blue),
+                  std::make_tuple(c.chosen, c.result.red, c.result.green, c.result.blue)) << c.script;
     }
 }
 

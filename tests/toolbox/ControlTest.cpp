@@ -7,6 +7,7 @@
 
 #include "controls/Controls.h"
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 
 namespace {
 
@@ -33,12 +34,17 @@ protected:
         SetControlID(slider_, &id);
     }
     void TearDown() override { DisposeWindow(window_); }
+    std::pair<SInt16, SInt16> Selection() {
+        ControlEditTextSelectionRec got{};
+        GetControlData(edit_, 0, kControlEditTextSelectionTag, sizeof got, &got, nullptr);
+        return {got.selStart, got.selEnd};
+    }
 
     WindowRef window_ = nullptr;
     ControlRef slider_ = nullptr, edit_ = nullptr, label_ = nullptr, button_ = nullptr;
 };
 
-TEST_F(ControlTest, LookupByIDFindsTheControlOrSaysUnknown) {
+TEST_F(ControlTest, LookupByIDFindsTheControlOrSaysUnknownAndValuesStayInTheirRange) {
     ControlID id{FOUR_CHAR_CODE("Sldr"), 1}, other{FOUR_CHAR_CODE("Sldr"), 2};
     ControlRef c = nullptr;
     EXPECT_EQ(GetControlByID(window_, &id, &c), noErr);
@@ -47,9 +53,6 @@ TEST_F(ControlTest, LookupByIDFindsTheControlOrSaysUnknown) {
     EXPECT_EQ(c, nullptr);
     EXPECT_EQ(GetControlOwner(slider_), window_);
     EXPECT_EQ(GetControlByID(nullptr, &id, &c), errInvalidWindowRef);
-}
-
-TEST_F(ControlTest, ValuesStayInTheirRange) {
     const struct {
         SInt32 set, got;
     } cases[] = {{50, 50}, {-1, 0}, {101, 100}, {100, 100}, {INT32_MIN, 0}};
@@ -124,8 +127,7 @@ TEST_F(ControlTest, TextReadsBackWhollyOrCutToTheBuffer) {
     char buffer[4] = {'x', 'x', 'x', 'x'};
     Size actual = 0;
     ASSERT_EQ(GetControlData(edit_, 0, kControlEditTextTextTag, 3, buffer, &actual), noErr);
-    EXPECT_EQ(actual, 5);
-    EXPECT_EQ(std::string(buffer, 4), "helx");
+    EXPECT_EQ(std::make_pair(actual, std::string(buffer, 4)), std::make_pair(Size(5), std::string("helx")));
     ASSERT_EQ(GetControlDataSize(label_, 0, kControlStaticTextTextTag, &actual), noErr);
     EXPECT_EQ(actual, 5);
     EXPECT_EQ(GetControlData(slider_, 0, kControlEditTextTextTag, 4, buffer, &actual), errDataNotSupported);
@@ -139,16 +141,10 @@ TEST_F(ControlTest, SelectionIsKeptWithinTheText) {
     for (const auto& c : cases) {
         ControlEditTextSelectionRec sel{c.start, c.end};
         ASSERT_EQ(SetControlData(edit_, 0, kControlEditTextSelectionTag, sizeof sel, &sel), noErr);
-        ControlEditTextSelectionRec got{};
-        GetControlData(edit_, 0, kControlEditTextSelectionTag, sizeof got, &got, nullptr);
-        EXPECT_EQ(got.selStart, c.gotStart) << c.start << "," << c.end;
-        EXPECT_EQ(got.selEnd, c.gotEnd) << c.start << "," << c.end;
+        EXPECT_EQ(Selection(), std::make_pair(c.gotStart, c.gotEnd)) << c.start << "," << c.end;
     }
     SetControlData(edit_, 0, kControlEditTextTextTag, 2, "hi");  // new text puts the caret at its end
-    ControlEditTextSelectionRec got{};
-    GetControlData(edit_, 0, kControlEditTextSelectionTag, sizeof got, &got, nullptr);
-    EXPECT_EQ(got.selStart, 2);
-    EXPECT_EQ(got.selEnd, 2);
+    EXPECT_EQ(Selection(), std::make_pair(SInt16(2), SInt16(2)));
 }
 
 TEST_F(ControlTest, HiliteTellsDisabledInactiveOrThePressedPart) {
@@ -169,14 +165,12 @@ TEST_F(ControlTest, HiliteTellsDisabledInactiveOrThePressedPart) {
 
 TEST_F(ControlTest, HidingErasesTheControlToTheBackground) {
     ShowWindow(window_);
-    const BitMap* bits = GetPortBitMapForCopyBits(GetWindowPort(window_));
-    auto pixel = [&](int x, int y) { return reinterpret_cast<const UInt8*>(bits->baseAddr) + y * bits->rowBytes + x * 4; };
-    const UInt8 frameBefore = pixel(10, 100)[1];
-    EXPECT_NE(frameBefore, 0xE8);  // the button's frame is drawn
+    const testsupport::Pixel frameBefore = testsupport::PixelOf(window_, 10, 100);
+    EXPECT_NE(frameBefore, testsupport::Background());  // the button's frame is drawn
     HideControl(button_);
-    for (int x = 10; x < 200; x += 7) EXPECT_EQ(pixel(x, 100)[1], 0xE8) << x;
+    for (int x = 10; x < 200; x += 7) EXPECT_EQ(testsupport::PixelOf(window_, x, 100), testsupport::Background()) << x;
     ShowControl(button_);
-    EXPECT_EQ(pixel(10, 100)[1], frameBefore);
+    EXPECT_EQ(testsupport::PixelOf(window_, 10, 100), frameBefore);
 }
 
 TEST_F(ControlTest, OnlyVisibleEnabledEditTextsTakeTheFocus) {
@@ -200,8 +194,7 @@ TEST_F(ControlTest, SliderPointsAndValuesAgreeOverTheWholeRange) {
     EXPECT_EQ(toolbox::SliderValueAtPoint(slider_, Point{20, -500}), 0);
     EXPECT_EQ(toolbox::SliderValueAtPoint(slider_, Point{20, 5000}), 100);
     SetControl32BitValue(slider_, 0);
-    Rect thumb = toolbox::SliderThumbRect(slider_);
-    EXPECT_EQ(thumb.left, 10);  // the thumb starts flush with the control's left edge
+    EXPECT_EQ(toolbox::SliderThumbRect(slider_).left, 10);  // the thumb starts flush with the control's left edge
 }
 
 OSStatus DisposeOnCommand(EventHandlerCallRef, EventRef, void* window) {
@@ -210,9 +203,8 @@ OSStatus DisposeOnCommand(EventHandlerCallRef, EventRef, void* window) {
 }
 
 TEST(ControlClickTest, AHandlerMayDisposeOfTheWindowItsButtonIsIn) {
-    Rect r{100, 100, 200, 300}, b{10, 10, 34, 110};
-    WindowRef w = nullptr;
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    Rect b{10, 10, 34, 110};
+    WindowRef w = testsupport::NewTestWindow({100, 100, 200, 300});
     ControlRef button = nullptr;
     CreatePushButtonControl(w, &b, CFSTR("Close"), &button);
     SetControlCommandID(button, FOUR_CHAR_CODE("clos"));
@@ -221,8 +213,7 @@ TEST(ControlClickTest, AHandlerMayDisposeOfTheWindowItsButtonIsIn) {
     ShowWindow(w);
     toolbox::SaveGWorld saved;
     SetPortWindowPort(w);  // the port that tracking saved goes away with the window
-    toolbox::ScriptError error;
-    auto source = toolbox::ScriptedEventSource::FromText("click 20 20\nclick 20 20\n", ".", &error);
+    auto source = testsupport::Script("click 20 20\nclick 20 20\n");
     toolbox::ScopedEventSource scope(source.get());
     RunApplicationEventLoop();
     EXPECT_EQ(toolbox::LiveWindowCount(), 0);

@@ -7,8 +7,11 @@
 
 #include "controls/Controls.h"
 #include "events/CarbonEvents.h"
+#include "support/Toolbox.h"
 
 namespace {
+
+using testsupport::NewTestWindow;
 
 TEST(EventParameterTest, TypedParametersRoundTripAndReportMismatches) {
     toolbox::ScopedEvent e(kEventClassControl, kEventControlHitTest);
@@ -20,10 +23,8 @@ TEST(EventParameterTest, TypedParametersRoundTripAndReportMismatches) {
     EventParamType type = 0;
     ByteCount size = 0;
     EXPECT_EQ(GetEventParameter(e.get(), kEventParamMouseLocation, typeQDPoint, &type, sizeof out, &size, &out), noErr);
-    EXPECT_EQ(out.v, 12);
-    EXPECT_EQ(out.h, -7);
-    EXPECT_EQ(type, typeQDPoint);
-    EXPECT_EQ(size, sizeof(Point));
+    EXPECT_EQ(out, p);
+    EXPECT_EQ(std::make_pair(type, size), std::make_pair(EventParamType(typeQDPoint), ByteCount(sizeof(Point))));
     // Wrong type, missing name, wildcard, short buffer.
     EXPECT_EQ(GetEventParameter(e.get(), kEventParamMouseLocation, typeUInt32, nullptr, 4, nullptr, &out), errCoercionFailed);
     EXPECT_EQ(GetEventParameter(e.get(), kEventParamControlPart, typeControlPartCode, nullptr, 2, nullptr, &out),
@@ -43,25 +44,19 @@ struct Log {
 
 template <int N, OSStatus Result>
 OSStatus Named(EventHandlerCallRef, EventRef, void* log) {
-    std::string name = "h";
-    name.append(std::to_string(N));
-    static_cast<Log*>(log)->calls.push_back(name);
+    static_cast<Log*>(log)->calls.push_back(std::string("h").append(std::to_string(N)));
     return Result;
 }
 
 OSStatus CallsNext(EventHandlerCallRef next, EventRef event, void* log) {
     static_cast<Log*>(log)->calls.push_back("before");
-    OSStatus s = CallNextEventHandler(next, event);
-    std::string text = "after ";
-    text.append(std::to_string(s));
-    static_cast<Log*>(log)->calls.push_back(text);
+    const OSStatus s = CallNextEventHandler(next, event);
+    static_cast<Log*>(log)->calls.push_back(std::string("after ").append(std::to_string(s)));
     return noErr;
 }
 
 TEST(HandlerChainTest, ControlThenWindowThenApplicationWithNotHandledPassingOn) {
-    Rect r{40, 40, 140, 240};
-    WindowRef w = nullptr;
-    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &r, &w), noErr);
+    WindowRef w = NewTestWindow({40, 40, 140, 240});
     Rect b{0, 0, 10, 10};
     ControlRef c = nullptr;
     ASSERT_EQ(CreatePushButtonControl(w, &b, CFSTR("x"), &c), noErr);
@@ -88,9 +83,7 @@ TEST(HandlerChainTest, ControlThenWindowThenApplicationWithNotHandledPassingOn) 
 }
 
 TEST(HandlerChainTest, CallNextEventHandlerRunsTheRestOfTheChainInside) {
-    Rect r{40, 40, 140, 240};
-    WindowRef w = nullptr;
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    WindowRef w = NewTestWindow({40, 40, 140, 240});
     Log log;
     EventTypeSpec fileSpec{FOUR_CHAR_CODE("test"), 1};
     InstallEventHandler(GetWindowEventTarget(w), Named<9, eventNotHandledErr>, 1, &fileSpec, &log, nullptr);
@@ -109,8 +102,7 @@ OSStatus DisposesItsWindow(EventHandlerCallRef, EventRef, void* log) {
 }
 
 TEST(HandlerChainTest, AHandlerMayDisposeOfItsWindowWhileTheEventTravels) {
-    Rect r{40, 40, 140, 240};
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &gDoomed);
+    gDoomed = NewTestWindow({40, 40, 140, 240});
     Log log;
     EventTypeSpec fileSpec{FOUR_CHAR_CODE("test"), 1};
     InstallEventHandler(GetWindowEventTarget(gDoomed), Named<1, eventNotHandledErr>, 1, &fileSpec, &log, nullptr);
@@ -126,10 +118,7 @@ std::vector<std::string> gCommands;
 OSStatus RecordCommand(EventHandlerCallRef, EventRef event, void* who) {
     HICommand c{};
     GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof c, nullptr, &c);
-    std::string text = static_cast<const char*>(who);
-    text.append(":");
-    text.append(std::to_string(c.commandID));
-    gCommands.push_back(text);
+    gCommands.push_back(std::string(static_cast<const char*>(who)).append(":").append(std::to_string(c.commandID)));
     return noErr;
 }
 
@@ -140,9 +129,7 @@ TEST(ProcessHICommandTest, GoesToTheFrontWindowOrElseTheApplication) {
     InstallEventHandler(GetApplicationEventTarget(), RecordCommand, 1, &fileSpec, const_cast<char*>("app"), &app);
     HICommand cmd{0, 42, {nullptr, 0}};
     EXPECT_EQ(ProcessHICommand(&cmd), noErr);
-    Rect r{40, 40, 140, 240};
-    WindowRef w = nullptr;
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    WindowRef w = NewTestWindow({40, 40, 140, 240});
     InstallEventHandler(GetWindowEventTarget(w), RecordCommand, 1, &fileSpec, const_cast<char*>("win"), nullptr);
     EXPECT_EQ(ProcessHICommand(&cmd), noErr);  // invisible windows are not the focus
     ShowWindow(w);
@@ -167,9 +154,8 @@ TEST(ToolboxObjectClassTest, ClassHandlersRunAfterTheControlsOwnAndTheClassCanno
     EXPECT_EQ(RegisterToolboxObjectClass(CFSTR("org.test.events"), nullptr, 1, &fileSpec, ClassHandler, &log, &again),
               hiObjectClassExistsErr);
     EXPECT_EQ(RegisterToolboxObjectClass(CFSTR(""), nullptr, 1, &fileSpec, ClassHandler, &log, &again), paramErr);
-    Rect r{40, 40, 140, 240}, b{0, 0, 10, 10};
-    WindowRef w = nullptr;
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    Rect b{0, 0, 10, 10};
+    WindowRef w = NewTestWindow({40, 40, 140, 240});
     ControlDefSpec def{kControlDefObjectClass, {cls}};
     ControlRef c = nullptr;
     ASSERT_EQ(CreateCustomControl(w, &b, &def, nullptr, &c), noErr);
@@ -183,7 +169,7 @@ TEST(ToolboxObjectClassTest, ClassHandlersRunAfterTheControlsOwnAndTheClassCanno
     EXPECT_EQ(UnregisterToolboxObjectClass(cls), noErr);
     EXPECT_EQ(UnregisterToolboxObjectClass(cls), paramErr);
     // An unregistered class makes no controls.
-    CreateNewWindow(kDocumentWindowClass, 0, &r, &w);
+    w = NewTestWindow({40, 40, 140, 240});
     EXPECT_EQ(CreateCustomControl(w, &b, &def, nullptr, &c), errUnknownControl);
     EXPECT_EQ(c, nullptr);
     DisposeWindow(w);

@@ -3,87 +3,65 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "events/CarbonEvents.h"
 #include "input/EventScript.h"
+#include "support/Toolbox.h"
 #include "windows/MacWindows.h"
+
+// The tables name only the fields of an action that a line sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
 using toolbox::ScriptAction;
 using toolbox::ScriptVerb;
 
-ScriptAction One(const std::string& line) {
-    std::vector<ScriptAction> actions;
-    toolbox::ScriptError error;
-    EXPECT_TRUE(toolbox::ParseEventScript(line, &actions, &error)) << error.Describe();
-    EXPECT_EQ(actions.size(), 1u);
-    return actions.empty() ? ScriptAction{} : actions[0];
+// Every field of an action but its line, for comparing whole actions.
+auto Fields(const ScriptAction& a) {
+    return std::make_tuple(int(a.verb), a.from.h, a.from.v, a.to.h, a.to.v, a.steps, a.modifiers, a.signature,
+                           a.number, a.value, a.command, int(a.key), a.text);
 }
 
-TEST(EventScriptParseTest, VerbsAndTheirArguments) {
-    ScriptAction a = One("click 10 -20 shift command");
-    EXPECT_EQ(a.verb, ScriptVerb::Click);
-    EXPECT_EQ(a.from.h, 10);
-    EXPECT_EQ(a.from.v, -20);
-    EXPECT_EQ(a.modifiers, UInt32(shiftKey | cmdKey));
-
-    a = One("drag 1 2 3 4");
-    EXPECT_EQ(a.steps, 10);
-    EXPECT_EQ(a.to.h, 3);
-    EXPECT_EQ(a.to.v, 4);
-    a = One("drag 1 2 3 4 25 option control");
-    EXPECT_EQ(a.steps, 25);
-    EXPECT_EQ(a.modifiers, UInt32(optionKey | controlKey));
-
-    a = One("slider Sldr 2 -7");
-    EXPECT_EQ(a.verb, ScriptVerb::Slider);
-    EXPECT_EQ(a.signature, FOUR_CHAR_CODE("Sldr"));
-    EXPECT_EQ(a.number, 2);
-    EXPECT_EQ(a.value, -7);
-
-    a = One("popup Medi 1 3");
-    EXPECT_EQ(a.value, 3);
-    a = One("popup Medi 1 \"High Def\"");
-    EXPECT_EQ(a.value, 0);
-    EXPECT_EQ(a.text, "High Def");
-
-    a = One("command \"ok  \"   # the OK button");
-    EXPECT_EQ(a.command, FOUR_CHAR_CODE("ok  "));
-    a = One("command Info");
-    EXPECT_EQ(a.command, FOUR_CHAR_CODE("Info"));
-
-    a = One("answer 2");
-    EXPECT_EQ(a.value, 2);
-    a = One("answer \"Don't Save\"");
-    EXPECT_EQ(a.text, "Don't Save");
-
-    a = One("snapshot \"shots/a b.png\"");
-    EXPECT_EQ(a.text, "shots/a b.png");
-    a = One("type \"caf\xC3\xA9 \\\"x\\\"\"");
-    EXPECT_EQ(a.text, "caf\x8E \"x\"");  // Mac Roman, with the escaped quotes
-}
-
-TEST(EventScriptParseTest, KeysByCharacterOrName) {
-    const struct {
-        const char* line;
-        char key;
-        UInt32 modifiers;
-    } cases[] = {{"key a", 'a', 0},           {"key A shift", 'A', shiftKey}, {"key return", '\r', 0},
-                 {"key escape", 27, 0},       {"key tab", '\t', 0},           {"key delete", '\b', 0},
-                 {"key left", 28, 0},         {"key \" \"", ' ', 0},          {"key . command", '.', cmdKey},
-                 {"key \"#\"", '#', 0}};
-    for (const auto& c : cases) {
-        ScriptAction a = One(c.line);
-        EXPECT_EQ(a.verb, ScriptVerb::Key) << c.line;
-        EXPECT_EQ(a.key, c.key) << c.line;
-        EXPECT_EQ(a.modifiers, c.modifiers) << c.line;
+TEST(EventScriptParseTest, VerbsAndTheirArgumentsAndKeysByCharacterOrName) {
+    using V = ScriptVerb;
+    const std::pair<const char*, ScriptAction> cases[] = {
+        {"click 10 -20 shift command", {.from = {-20, 10}, .modifiers = shiftKey | cmdKey}},
+        {"drag 1 2 3 4", {.verb = V::Drag, .from = {2, 1}, .to = {4, 3}, .steps = 10}},
+        {"drag 1 2 3 4 25 option control", {.verb = V::Drag, .from = {2, 1}, .to = {4, 3}, .steps = 25,
+                                            .modifiers = optionKey | controlKey}},
+        {"slider Sldr 2 -7", {.verb = V::Slider, .signature = FOUR_CHAR_CODE("Sldr"), .number = 2, .value = -7}},
+        {"popup Medi 1 3", {.verb = V::Popup, .signature = FOUR_CHAR_CODE("Medi"), .number = 1, .value = 3}},
+        {"popup Medi 1 \"High Def\"", {.verb = V::Popup, .signature = FOUR_CHAR_CODE("Medi"), .number = 1,
+                                       .text = "High Def"}},
+        {"command \"ok  \"   # the OK button", {.verb = V::Command, .command = FOUR_CHAR_CODE("ok  ")}},
+        {"command Info", {.verb = V::Command, .command = FOUR_CHAR_CODE("Info")}},
+        {"answer 2", {.verb = V::Answer, .value = 2}},
+        {"answer \"Don't Save\"", {.verb = V::Answer, .text = "Don't Save"}},
+        {"snapshot \"shots/a b.png\"", {.verb = V::Snapshot, .text = "shots/a b.png"}},
+        {"type \"caf\xC3\xA9 \\\"x\\\"\"", {.verb = V::Type, .text = "caf\x8E \"x\""}},  // Mac Roman, quotes escaped
+        {"key a", {.verb = V::Key, .key = 'a'}},
+        {"key A shift", {.verb = V::Key, .modifiers = shiftKey, .key = 'A'}},
+        {"key return", {.verb = V::Key, .key = '\r'}},
+        {"key escape", {.verb = V::Key, .key = 27}},
+        {"key tab", {.verb = V::Key, .key = '\t'}},
+        {"key delete", {.verb = V::Key, .key = '\b'}},
+        {"key left", {.verb = V::Key, .key = 28}},
+        {"key \" \"", {.verb = V::Key, .key = ' '}},
+        {"key . command", {.verb = V::Key, .modifiers = cmdKey, .key = '.'}},
+        {"key \"#\"", {.verb = V::Key, .key = '#'}},
+    };
+    for (const auto& [line, want] : cases) {
+        std::vector<ScriptAction> actions;
+        toolbox::ScriptError error;
+        ASSERT_TRUE(toolbox::ParseEventScript(line, &actions, &error)) << error.Describe();
+        ASSERT_EQ(actions.size(), 1u) << line;
+        EXPECT_EQ(Fields(actions[0]), Fields(want)) << line;
     }
-    EXPECT_EQ(toolbox::KeyCodeForChar('a'), 0u);
-    EXPECT_EQ(toolbox::KeyCodeForChar('\r'), 36u);
-    EXPECT_EQ(toolbox::KeyCodeForChar(27), 53u);
-    EXPECT_EQ(toolbox::KeyCodeForChar('Q'), 12u);
+    for (auto [c, code] : {std::pair{'a', 0u}, {'\r', 36u}, {char(27), 53u}, {'Q', 12u}})
+        EXPECT_EQ(toolbox::KeyCodeForChar(c), code) << int(c);
 }
 
 TEST(EventScriptParseTest, CommentsAndBlankLinesAreSkippedAndLinesAreCounted) {
@@ -133,49 +111,31 @@ TEST(EventScriptParseTest, BadLinesStopWithTheirLineNumberAndAClearMessage) {
     EXPECT_EQ(error.Describe(), "event script line 7: boom");
 }
 
-TEST(EventScriptSourceTest, MissingFileAndEmptyScript) {
+TEST(EventScriptSourceTest, AMissingFileAnEmptyScriptAndAClickWithoutAWindow) {
     toolbox::ScriptError error;
     EXPECT_EQ(toolbox::ScriptedEventSource::FromFile("/nonexistent/script.txt", &error), nullptr);
     EXPECT_EQ(error.message, "cannot be read (No such file or directory)");
-    auto empty = toolbox::ScriptedEventSource::FromText("# nothing\n", ".", &error);
-    ASSERT_NE(empty, nullptr);
+    auto empty = testsupport::Script("# nothing\n");
     EXPECT_EQ(empty->NextInput().type, toolbox::InputType::End);
     EXPECT_EQ(empty->NextInput().type, toolbox::InputType::End);  // and stays ended
-    EXPECT_TRUE(empty->Finished());
-    EXPECT_FALSE(empty->Failed());
-}
-
-TEST(EventScriptSourceTest, ClicksNeedAWindow) {
-    toolbox::ScriptError error;
-    auto source = toolbox::ScriptedEventSource::FromText("click 5 5\n", ".", &error);
-    ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->NextInput().type, toolbox::InputType::End);
-    EXPECT_TRUE(source->Failed());
-    EXPECT_EQ(source->Error().Describe(), "event script line 1: no window is open");
+    EXPECT_TRUE(empty->Finished() && !empty->Failed());
+    auto click = testsupport::Script("click 5 5\n");
+    EXPECT_EQ(click->NextInput().type, toolbox::InputType::End);
+    EXPECT_TRUE(click->Failed());
+    EXPECT_EQ(click->Error().Describe(), "event script line 1: no window is open");
 }
 
 TEST(EventScriptSourceTest, ClickAndDragBecomePointerInputInGlobalCoordinates) {
-    Rect r{200, 100, 300, 300};
-    WindowRef w = nullptr;
-    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &r, &w), noErr);
+    WindowRef w = testsupport::NewTestWindow({200, 100, 300, 300});
     ShowWindow(w);
-    toolbox::ScriptError error;
-    auto source = toolbox::ScriptedEventSource::FromText("click 5 6 option\ndrag 0 0 10 20 2\n", ".", &error);
-    ASSERT_NE(source, nullptr);
-    std::vector<toolbox::InputEvent> got;
-    for (toolbox::InputEvent e = source->NextInput(); e.type != toolbox::InputType::End; e = source->NextInput()) got.push_back(e);
-    ASSERT_EQ(got.size(), 6u);
-    EXPECT_EQ(got[0].type, toolbox::InputType::MouseDown);
-    EXPECT_EQ(got[0].where.h, 105);
-    EXPECT_EQ(got[0].where.v, 206);
-    EXPECT_EQ(got[0].modifiers, UInt32(optionKey));
-    EXPECT_EQ(got[1].type, toolbox::InputType::MouseUp);
-    EXPECT_EQ(got[3].type, toolbox::InputType::MouseDragged);
-    EXPECT_EQ(got[3].where.h, 105);
-    EXPECT_EQ(got[3].where.v, 210);
-    EXPECT_EQ(got[4].where.h, 110);
-    EXPECT_EQ(got[4].where.v, 220);
-    EXPECT_EQ(got[5].type, toolbox::InputType::MouseUp);
+    auto source = testsupport::Script("click 5 6 option\ndrag 0 0 10 20 2\n");
+    std::vector<std::tuple<int, SInt16, SInt16, UInt32>> got;  // type, h, v, modifiers
+    for (toolbox::InputEvent e = source->NextInput(); e.type != toolbox::InputType::End; e = source->NextInput())
+        got.emplace_back(int(e.type), e.where.h, e.where.v, e.modifiers);
+    using T = toolbox::InputType;
+    EXPECT_EQ(got, (decltype(got){{int(T::MouseDown), 105, 206, optionKey}, {int(T::MouseUp), 105, 206, optionKey},
+                                  {int(T::MouseDown), 100, 200, 0}, {int(T::MouseDragged), 105, 210, 0},
+                                  {int(T::MouseDragged), 110, 220, 0}, {int(T::MouseUp), 110, 220, 0}}));
     DisposeWindow(w);
 }
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "Carbon.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ SInt32 DirID(const std::string& path) {
 }
 
 TEST(Files, FSMakeFSSpecTellsPresentMissingAndBadNamesApart) {
-    restest::TempFolder folder;
-    restest::WriteFile(folder / "there", {1});
+    testsupport::TempFolder folder;
+    testsupport::WriteBytes(folder / "there", {1});
     SInt32 dir = DirID(folder.path());
     struct Case {
         const char* what;
@@ -52,8 +52,8 @@ TEST(Files, FSMakeFSSpecTellsPresentMissingAndBadNamesApart) {
 }
 
 TEST(Files, SpecsAndReferencesMapBackToTheirPaths) {
-    restest::TempFolder folder;
-    restest::WriteFile(folder / "Caf\xC3\xA9", {1});  // "Café": é is 0x8E in Mac Roman
+    testsupport::TempFolder folder;
+    testsupport::WriteBytes(folder / "Caf\xC3\xA9", {1});  // "Café": é is 0x8E in Mac Roman
     FSSpec fileSpec;
     ASSERT_EQ(toolbox::PathToFSSpec(folder / "Caf\xC3\xA9", &fileSpec), noErr);
     EXPECT_EQ(restest::FromPascal(fileSpec.name), "Caf\x8E");
@@ -79,8 +79,8 @@ TEST(Files, SpecsAndReferencesMapBackToTheirPaths) {
 }
 
 TEST(Files, FinderInfoKeepsTypeAndCreatorBigEndian) {
-    restest::TempFolder folder;
-    restest::WriteFile(folder / "f", {});
+    testsupport::TempFolder folder;
+    testsupport::WriteBytes(folder / "f", {});
     FSSpec fileSpec;
     ASSERT_EQ(toolbox::PathToFSSpec(folder / "f", &fileSpec), noErr);
     FInfo info{};
@@ -129,7 +129,7 @@ protected:
         }
         return err;
     }
-    restest::TempFolder folder;
+    testsupport::TempFolder folder;
     std::optional<std::string> savedXdg_, savedHome_;
 };
 
@@ -165,7 +165,7 @@ TEST_F(PreferencesFolder, AFolderNamedByTheHostIsNeverCreatedUnlessAsked) {
     std::string path;
     EXPECT_EQ(Find(kDontCreateFolder, &path), fnfErr);
     EXPECT_FALSE(std::filesystem::exists(folder / "prefs"));
-    restest::WriteFile(folder / "prefs", {});
+    testsupport::WriteBytes(folder / "prefs", {});
     EXPECT_EQ(Find(kDontCreateFolder, &path), fnfErr) << "a file is no folder";
     std::filesystem::remove(folder / "prefs");
     ASSERT_EQ(Find(kCreateFolder, &path), noErr);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bundles/LaunchServices.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -17,7 +18,6 @@ namespace fs = std::filesystem;
 class LaunchServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / "ls test";
         fs::create_directories(dir_ / "Thing.bundle");
         std::ofstream(dir_ / "manual.pdf") << "%PDF";
         toolbox::SetDocumentOpener([this](const std::string& path) {
@@ -33,7 +33,8 @@ protected:
         return ref;
     }
 
-    fs::path dir_;
+    testsupport::TempFolder folder_;
+    fs::path dir_ = folder_.path() / "ls test";
     std::vector<std::string> opened_;
     OSStatus status_ = noErr;
 };

@@ -2,8 +2,6 @@
 // kind, run modally and driven by event scripts through hit testing and tracking.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include "controls/Controls.h"
 #include "input/EventScript.h"
 #include "quickdraw/QDPng.h"
+#include "support/Toolbox.h"
 #include "windows/EventLoop.h"
 #include "windows/Nib.h"
 
@@ -71,17 +70,10 @@ OSStatus ProbeHandler(EventHandlerCallRef, EventRef event, void*) {
 
 void RecordAction(ControlRef c, ControlPartCode) { gActionValues.push_back(GetControl32BitValue(c)); }
 
-std::string SourceDir() {
-    const char* dir = std::getenv("TONEFADE_SOURCE_DIR");
-    return dir ? dir : ".";
-}
-
 class DialogKitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::string error;
-        bundle_ = toolbox::RegisterBundle(SourceDir() + "/tests/data/dialogkit/DialogKit.bundle", &error);
-        ASSERT_NE(bundle_, nullptr) << error;
+        bundle_ = testsupport::RegisterDialogKit();
         EventTypeSpec events[] = {{kEventClassControl, kEventControlDraw}, {kEventClassControl, kEventControlHitTest},
                                   {kEventClassControl, kEventControlHit}, {kEventClassControl, kEventControlActivate},
                                   {kEventClassControl, kEventControlOwningWindowChanged}, {kEventClassControl, kEventControlTrack}};
@@ -103,8 +95,6 @@ protected:
         InstallEventHandler(GetApplicationEventTarget(), AppCommands, 1, &command, nullptr, &appHandler_);
         SetControlAction(Control("Sldr", 1), NewControlActionUPP(RecordAction));
         SetControlAction(Control("Sldr", 2), NewControlActionUPP(RecordAction));
-        dir_ = ::testing::TempDir() + "dialogkit";
-        std::filesystem::create_directories(dir_);
     }
     void TearDown() override {
         RemoveEventHandler(appHandler_);
@@ -122,9 +112,8 @@ protected:
 
     // Shows the window and runs it modally on the script until a command ends the loop.
     void Run(const std::string& script) {
-        toolbox::ScriptError error;
-        source_ = toolbox::ScriptedEventSource::FromText(script, dir_, &error);
-        ASSERT_NE(source_, nullptr) << error.Describe();
+        source_ = testsupport::Script(script, dir_);
+        ASSERT_NE(source_, nullptr);
         toolbox::ScopedEventSource scope(source_.get());
         ShowWindow(window_);
         BringToFront(window_);
@@ -177,7 +166,8 @@ protected:
     WindowRef window_ = nullptr;
     EventHandlerRef appHandler_ = nullptr;
     std::unique_ptr<toolbox::ScriptedEventSource> source_;
-    std::string dir_;
+    testsupport::TempFolder folder_;
+    std::string dir_ = folder_.path().string();
 };
 
 TEST_F(DialogKitTest, LiveSliderDragCallsTheActionAtEveryValueOnTheWay) {
@@ -190,28 +180,24 @@ TEST_F(DialogKitTest, LiveSliderDragCallsTheActionAtEveryValueOnTheWay) {
     EXPECT_FALSE(source_->Failed());
 }
 
-TEST_F(DialogKitTest, NonLiveSliderTakesItsValueOnlyWhenReleased) {
-    Run("slider Sldr 2 7\ncommand \"ok  \"\n");
+// A slider that is not live takes its value only when released; a button's command goes
+// to the window, and commands the window leaves go on to the application.
+TEST_F(DialogKitTest, NonLiveSliderTakesItsValueWhenReleasedAndUnhandledCommandsGoOnToTheApplication) {
+    Run("slider Sldr 2 7\ncommand Info\ncommand \"ok  \"\n");
     EXPECT_TRUE(gActionValues.empty());
     EXPECT_EQ(GetControl32BitValue(Control("Sldr", 2)), 7);
-}
-
-TEST_F(DialogKitTest, ButtonSendsItsCommandToTheWindowAndUnhandledCommandsGoOnToTheApplication) {
-    Run("command Info\ncommand \"ok  \"\n");
     EXPECT_EQ(gAppCommands, std::vector<std::string>{"Info"});
     EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
 }
 
-TEST_F(DialogKitTest, ClickOnAButtonSendsItsCommandAndDisabledOrHiddenButtonsSendNothing) {
-    // OK is at 408..504 x 296..320; the disabled and hidden buttons at the left.
-    Run("click 60 262\nclick 60 232\nclick 450 308\n");
+// OK is at 408..504 x 296..320, the disabled and hidden buttons at the left. A click on
+// a button sends its command; on a disabled or hidden one, or released outside, nothing
+// (the end of the script then cancels).
+TEST_F(DialogKitTest, ClickOnAButtonSendsItsCommandAndDisabledHiddenOrLeftButtonsSendNothing) {
+    Run("click 60 262\nclick 60 232\ndrag 450 308 450 200 3\nclick 450 308\n");
     EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
-}
-
-TEST_F(DialogKitTest, ReleasingOutsideAButtonSendsNothing) {
     Run("drag 450 308 450 200 3\n");
-    // Nothing was sent by the drag; the end of the script cancelled.
-    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
+    EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"ok  ", "not!"}));
 }
 
 TEST_F(DialogKitTest, PopupChoiceSetsTheValueBeforeItSendsItsCommand) {
@@ -234,22 +220,14 @@ TEST_F(DialogKitTest, CustomControlGetsHitTestTrackAndHitWithTheClickAndModifier
     for (auto& e : gProbe) kinds.push_back(e.kind);
     auto at = [&](EventKind k) { return std::find(kinds.begin(), kinds.end(), k) - kinds.begin(); };
     ASSERT_LT(std::size_t(at(kEventControlTrack)), kinds.size());
-    const ProbeEvent& hitTest = gProbe[std::size_t(at(kEventControlHitTest))];
-    EXPECT_EQ(hitTest.where.h, 420);
-    EXPECT_EQ(hitTest.where.v, 90);
+    EXPECT_EQ(gProbe[std::size_t(at(kEventControlHitTest))].where, (Point{90, 420}));
     const ProbeEvent& track = gProbe[std::size_t(at(kEventControlTrack))];
-    EXPECT_EQ(track.where.h, 420);
-    EXPECT_EQ(track.where.v, 90);
-    EXPECT_EQ(track.modifiers, UInt32(shiftKey));
+    EXPECT_EQ(std::make_pair(track.where, track.modifiers), std::make_pair(Point{90, 420}, UInt32(shiftKey)));
     ASSERT_EQ(track.track.size(), 4u);
-    EXPECT_EQ(track.track[0].first, kMouseTrackingMouseDragged);
-    EXPECT_EQ(track.track[0].second.h, 430);
-    EXPECT_EQ(track.track[0].second.v, 100);
-    EXPECT_EQ(track.track[3].first, kMouseTrackingMouseUp);
-    EXPECT_EQ(track.track[3].second.h, 450);
+    EXPECT_EQ(track.track[0], std::make_pair(MouseTrackingResult(kMouseTrackingMouseDragged), Point{100, 430}));
+    EXPECT_EQ(track.track[3], std::make_pair(MouseTrackingResult(kMouseTrackingMouseUp), Point{120, 450}));
     const ProbeEvent& hit = gProbe[std::size_t(at(kEventControlHit))];
-    EXPECT_EQ(hit.part, 1);
-    EXPECT_EQ(hit.modifiers, UInt32(shiftKey));
+    EXPECT_EQ(std::make_pair(hit.part, hit.modifiers), std::make_pair(ControlPartCode(1), UInt32(shiftKey)));
     EXPECT_GT(at(kEventControlHit), at(kEventControlTrack));
 }
 
@@ -296,15 +274,12 @@ TEST_F(DialogKitTest, ScriptEndingInsideNestedLoopsCancelsEachLoop) {
     EXPECT_EQ(toolbox::ModalLoopDepth(), 0);
 }
 
-TEST_F(DialogKitTest, KeysTypeIntoTheFocusedFieldAndReturnPressesTheDefaultButton) {
+// Escape presses Cancel, Return the default button.
+TEST_F(DialogKitTest, KeysTypeIntoTheFocusedFieldAndReturnAndEscapePressTheirButtons) {
     Run("click 370 102\nkey delete\ntype \"Fade!\"\nkey left\nkey x\nkey return\n");
     EXPECT_EQ(toolbox::ControlTextMacRoman(Control("Edit", 1)), "TonefadFadex!");
-    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"ok  "});
-}
-
-TEST_F(DialogKitTest, EscapePressesTheCancelButton) {
     Run("key escape\n");
-    EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
+    EXPECT_EQ(gWindowCommands, (std::vector<std::string>{"ok  ", "not!"}));
     EXPECT_FALSE(source_->Failed());
 }
 
@@ -317,10 +292,13 @@ TEST_F(DialogKitTest, ALineThatCannotBeCarriedOutStopsTheRunWithItsLineNumber) {
     EXPECT_EQ(gWindowCommands, std::vector<std::string>{"not!"});
 }
 
-TEST_F(DialogKitTest, SliderValueOutsideTheRangeIsRefused) {
+TEST_F(DialogKitTest, ASliderValueOutsideTheRangeOrASnapshotWithoutAWritableFolderStopsTheScript) {
     Run("slider Sldr 1 101\n");
     ASSERT_TRUE(source_->Failed());
     EXPECT_EQ(source_->Error().message, "value 101 is outside the slider's 0 to 100");
+    Run("snapshot /nonexistent-folder/x.png\ncommand \"ok  \"\n");
+    ASSERT_TRUE(source_->Failed());
+    EXPECT_EQ(source_->Error().line, 1);
 }
 
 TEST_F(DialogKitTest, SnapshotWritesTheFrontWindowWithItsTitleBar) {
@@ -332,15 +310,7 @@ TEST_F(DialogKitTest, SnapshotWritesTheFrontWindowWithItsTitleBar) {
     EXPECT_EQ(image.height, 340 + kWindowTitleBarHeight);
     // The probe control paints its bounds blue (value 0); its centre pixel shows it.
     const UInt8* p = &image.pixels[std::size_t(kWindowTitleBarHeight + 115) * 520 * 4 + 445 * 4];
-    EXPECT_EQ(p[1], 0x40);
-    EXPECT_EQ(p[2], 0x40);
-    EXPECT_EQ(p[3], 0xC0);
-}
-
-TEST_F(DialogKitTest, SnapshotWithoutAWritableFolderStopsTheScript) {
-    Run("snapshot /nonexistent-folder/x.png\ncommand \"ok  \"\n");
-    ASSERT_TRUE(source_->Failed());
-    EXPECT_EQ(source_->Error().line, 1);
+    EXPECT_EQ(std::vector<UInt8>(p + 1, p + 4), (std::vector<UInt8>{0x40, 0x40, 0xC0}));
 }
 
 // Plays fixed input and takes a snapshot of the front window just before one of them
@@ -377,8 +347,9 @@ TEST_F(DialogKitTest, ModifierKeysPressedDuringATrackReachTheTrackingLoop) {
     ASSERT_NE(track, nullptr);
     EXPECT_EQ(track->modifiers, 0u);  // as they were at the click
     ASSERT_EQ(track->track.size(), 2u);
-    EXPECT_EQ(track->track[0].first, kMouseTrackingKeyModifiersChanged);
-    EXPECT_EQ(track->track[1].first, kMouseTrackingMouseUp);
+    EXPECT_EQ(std::make_pair(track->track[0].first, track->track[1].first),
+              std::make_pair(MouseTrackingResult(kMouseTrackingKeyModifiersChanged),
+                             MouseTrackingResult(kMouseTrackingMouseUp)));
     EXPECT_EQ(GetCurrentKeyModifiers(), UInt32(optionKey));
 }
 
@@ -398,9 +369,7 @@ TEST_F(DialogKitTest, OpenPopupShowsItsItemsWithTheOneUnderThePointerHighlighted
     ASSERT_TRUE(toolbox::ReadPNG(dir_ + "/popup-open.png", &image));
     // The hovered item is filled with the accent colour (0x2F, 0x6B, 0xD0) at its left edge.
     const UInt8* p = &image.pixels[(std::size_t(kWindowTitleBarHeight + item.top + 2) * 520 + std::size_t(item.left + 2)) * 4];
-    EXPECT_EQ(p[1], 0x2F);
-    EXPECT_EQ(p[2], 0x6B);
-    EXPECT_EQ(p[3], 0xD0);
+    EXPECT_EQ(std::vector<UInt8>(p + 1, p + 4), (std::vector<UInt8>{0x2F, 0x6B, 0xD0}));
     EXPECT_EQ(GetControl32BitValue(Control("Medi", 1)), 2);
     EXPECT_EQ(gPopupValueAtCommand, 2);
 }

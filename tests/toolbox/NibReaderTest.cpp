@@ -2,10 +2,11 @@
 // kind of bad or missing nib, window and control.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <tuple>
 #include <string>
 
 #include "controls/Controls.h"
+#include "support/Toolbox.h"
 #include "windows/Nib.h"
 #include "windows/NibReader.h"
 
@@ -28,35 +29,18 @@ TEST(NibReaderTest, ReadsEveryFieldOfAControl) {
         << error;
     ASSERT_EQ(doc.windows.size(), 1u);
     const toolbox::NibWindow& w = doc.windows[0];
-    EXPECT_EQ(w.error, "");
-    EXPECT_EQ(w.title, "T");
-    EXPECT_EQ(w.width, 300);
-    EXPECT_EQ(w.height, 200);
     ASSERT_TRUE(w.position.has_value());
-    EXPECT_EQ(w.position->h, 40);
-    EXPECT_EQ(w.position->v, 50);
-    EXPECT_EQ(w.windowClass, kDocumentWindowClass);
-    EXPECT_EQ(w.attributes, kWindowCloseBoxAttribute | kWindowResizableAttribute);
+    EXPECT_EQ(std::tie(w.error, w.title, w.width, w.height, *w.position, w.windowClass, w.attributes),
+              std::make_tuple(std::string(), std::string("T"), 300, 200, Point{50, 40}, WindowClass(kDocumentWindowClass),
+                              WindowAttributes(kWindowCloseBoxAttribute | kWindowResizableAttribute)));
     ASSERT_EQ(w.controls.size(), 1u);
     const toolbox::NibControl& c = w.controls[0];
-    EXPECT_EQ(c.kind, toolbox::ControlKind::PopupButton);
-    EXPECT_EQ(c.id.signature, FOUR_CHAR_CODE("Medi"));
-    EXPECT_EQ(c.id.id, -3);
-    EXPECT_EQ(c.bounds.left, 5);
-    EXPECT_EQ(c.bounds.top, 6);
-    EXPECT_EQ(c.bounds.right, 75);
-    EXPECT_EQ(c.bounds.bottom, 26);
-    EXPECT_EQ(c.title, "Caf\xC3\xA9");
-    EXPECT_EQ(c.minimum, 1);
-    EXPECT_EQ(c.maximum, 9);
-    EXPECT_EQ(c.value, 4);
-    EXPECT_EQ(c.command, FOUR_CHAR_CODE("ok  "));
-    EXPECT_FALSE(c.visible);
-    EXPECT_FALSE(c.enabled);
-    EXPECT_EQ(c.fontSize, 11);
-    EXPECT_TRUE(c.bold);
-    EXPECT_EQ(c.just, teFlushRight);
-    EXPECT_EQ(c.items, (std::vector<std::string>{"A", "B b"}));
+    EXPECT_EQ(std::tie(c.kind, c.id.signature, c.id.id, c.bounds, c.title, c.minimum, c.maximum, c.value, c.command),
+              std::make_tuple(toolbox::ControlKind::PopupButton, OSType(FOUR_CHAR_CODE("Medi")), SInt32(-3),
+                              Rect{6, 5, 26, 75}, std::string("Caf\xC3\xA9"), SInt32(1), SInt32(9), SInt32(4),
+                              UInt32(FOUR_CHAR_CODE("ok  "))));
+    EXPECT_EQ(std::tie(c.visible, c.enabled, c.fontSize, c.bold, c.just, c.items),
+              std::make_tuple(false, false, SInt16(11), true, SInt16(teFlushRight), std::vector<std::string>{"A", "B b"}));
 }
 
 TEST(NibReaderTest, DocumentsThatAreNotNibsAreRefused) {
@@ -119,12 +103,7 @@ TEST(NibReaderTest, ABadWindowIsMarkedAndTheOthersStillRead) {
 
 class NibBundleTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        const char* dir = std::getenv("TONEFADE_SOURCE_DIR");
-        std::string error;
-        bundle_ = toolbox::RegisterBundle(std::string(dir ? dir : ".") + "/tests/data/dialogkit/DialogKit.bundle", &error);
-        ASSERT_NE(bundle_, nullptr) << error;
-    }
+    static void SetUpTestSuite() { bundle_ = testsupport::RegisterDialogKit(); }
     static inline CFBundleRef bundle_ = nullptr;
 };
 
@@ -180,17 +159,14 @@ TEST_F(NibBundleTest, WindowFromNibHasItsTitleSizeAndControls) {
     EXPECT_FALSE(IsWindowVisible(w));
     Rect r;
     GetWindowBounds(w, kWindowContentRgn, &r);
-    EXPECT_EQ(r.right - r.left, 360);
-    EXPECT_EQ(r.bottom - r.top, 200);
+    EXPECT_EQ(std::make_pair(r.right - r.left, r.bottom - r.top), std::make_pair(360, 200));
     ControlID popupID{FOUR_CHAR_CODE("Medi"), 1}, okID{FOUR_CHAR_CODE("Okay"), 1};
     ControlRef popup = nullptr, ok = nullptr, def = nullptr;
     ASSERT_EQ(GetControlByID(w, &popupID, &popup), noErr);
-    EXPECT_EQ(GetControl32BitValue(popup), 1);
-    EXPECT_EQ(GetControl32BitMinimum(popup), 1);
-    EXPECT_EQ(GetControl32BitMaximum(popup), 3);
     UInt32 command = 0;
     GetControlCommandID(popup, &command);
-    EXPECT_EQ(command, FOUR_CHAR_CODE("Medi"));
+    EXPECT_EQ(std::make_tuple(GetControl32BitValue(popup), GetControl32BitMinimum(popup), GetControl32BitMaximum(popup),
+                              command), std::make_tuple(1, 1, 3, UInt32(FOUR_CHAR_CODE("Medi"))));
     ASSERT_EQ(GetControlByID(w, &okID, &ok), noErr);
     GetWindowDefaultButton(w, &def);
     EXPECT_EQ(def, ok);

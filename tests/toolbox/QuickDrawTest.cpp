@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Carbon.h"
+#include "support/Toolbox.h"
 
 namespace {
 
@@ -46,14 +46,14 @@ TEST(QuickDraw, NewGWorldPadsRowsAndFailsCleanly) {
     EXPECT_EQ(NewGWorld(&gw, 24, &small, nullptr, nullptr, 0), paramErr);
 }
 
-TEST(QuickDraw, DisposingTwiceOrDisposingTheCurrentWorldIsSafe) {
+// Disposing twice or disposing the current world is safe; the lock protocol; the guards
+// give back the pixel state and the port.
+TEST(QuickDraw, PixelStateProtocolAndPortGuardAndDisposingTheCurrentWorld) {
     const long live = toolbox::LiveGWorldCount();
+    toolbox::SaveGWorld savedPort;
     GWorldPtr gw = nullptr;
     Rect r{0, 0, 2, 2};
     ASSERT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
     SetGWorld(gw, nullptr);
     EXPECT_EQ(GetGDevice(), GetGWorldDevice(gw));
     DisposeGWorld(gw);
@@ -62,10 +62,6 @@ TEST(QuickDraw, DisposingTwiceOrDisposingTheCurrentWorldIsSafe) {
     GetPort(&port);
     EXPECT_NE(port, gw);
     EXPECT_EQ(toolbox::LiveGWorldCount(), live);
-    SetGWorld(savedPort, savedDevice);
-}
-
-TEST(QuickDraw, PixelStateProtocolAndPortGuard) {
     World a(2, 2), b(2, 2);
     EXPECT_TRUE(LockPixels(a.pm()));
     EXPECT_EQ(GetPixelsState(a.pm()), GWorldFlags(pixelsLocked));
@@ -129,14 +125,14 @@ TEST(QuickDraw, PaintFrameAndEraseDrawIntoTheCurrentPort) {
 TEST(QuickDraw, RectangleArithmetic) {
     Rect a{0, 0, 10, 10}, b{5, 5, 20, 20}, out;
     EXPECT_TRUE(SectRect(&a, &b, &out));
-    EXPECT_TRUE(out.top == 5 && out.left == 5 && out.bottom == 10 && out.right == 10);
+    EXPECT_EQ(out, (Rect{5, 5, 10, 10}));
     Rect c{10, 10, 12, 12};
     EXPECT_FALSE(SectRect(&a, &c, &out));
     EXPECT_TRUE(EmptyRect(&out));
     EXPECT_TRUE(PtInRect(Point{0, 9}, &a));
     EXPECT_FALSE(PtInRect(Point{10, 0}, &a));
     OffsetRect(&a, 3, -2);
-    EXPECT_TRUE(a.top == -2 && a.left == 3 && a.bottom == 8 && a.right == 13);
+    EXPECT_EQ(a, (Rect{-2, 3, 8, 13}));
 }
 
 }  // namespace

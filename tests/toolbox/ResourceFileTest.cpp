@@ -7,11 +7,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "Carbon.h"
 #include "files/AtomicFile.h"
 #include "resources/ResourceFormat.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 
@@ -42,23 +43,14 @@ protected:
         return fileSpec;
     }
 
-    // A new file holding the given resources, closed again.
+    // A new file holding 'TEXT' resources named after their ids, closed again.
     FSSpec MakeFile(const std::string& name, const std::vector<std::pair<ResID, Bytes>>& texts) {
-        FSSpec fileSpec = SpecFor(name);
-        FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
-        EXPECT_EQ(ResError(), noErr);
-        ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
-        EXPECT_NE(refNum, -1);
-        for (const auto& [id, bytes] : texts) {
-            AddResource(MakeHandle(bytes), kText, id, Pascal("text " + std::to_string(id)));
-            EXPECT_EQ(ResError(), noErr);
-        }
-        CloseResFile(refNum);
-        EXPECT_EQ(ResError(), noErr);
-        return fileSpec;
+        std::vector<restest::Resource> resources;
+        for (const auto& [id, bytes] : texts) resources.push_back({kText, id, "text " + std::to_string(id), bytes});
+        return restest::MakeResourceFile(folder / name, resources);
     }
 
-    restest::TempFolder folder;
+    testsupport::TempFolder folder;
     long live_ = 0;
 };
 
@@ -77,9 +69,8 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
     ResType type = 0;
     Str255 name;
     GetResInfo(h, &id, &type, name);
-    EXPECT_EQ(id, 128);
-    EXPECT_EQ(type, kText);
-    EXPECT_EQ(restest::FromPascal(name), "text 128");
+    EXPECT_EQ(std::make_tuple(id, type, restest::FromPascal(name)),
+              std::make_tuple(ResID(128), kText, std::string("text 128")));
     EXPECT_EQ(Get1Resource(kText, 128), h) << "a loaded resource has one handle";
     EXPECT_EQ(HomeResFile(h), refNum);
     EXPECT_EQ(Get1Resource(kText, 129), nullptr);
@@ -88,15 +79,14 @@ TEST_F(ResourceFile, WhatIsAddedComesBackAfterReopening) {
     EXPECT_EQ(CurResFile(), 0);
 }
 
-TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndLeavesIt) {
-    restest::WriteFile(folder / "taken", {1, 2, 3});
-    FSSpec fileSpec = SpecFor("taken");
-    FSpCreateResFile(&fileSpec, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
+// Creating refuses an existing file and leaves it; type and creator survive the file
+// being replaced by a write.
+TEST_F(ResourceFile, CreatingRefusesAnExistingFileAndTypeAndCreatorSurviveAWrite) {
+    testsupport::WriteBytes(folder / "taken", {1, 2, 3});
+    FSSpec taken = SpecFor("taken");
+    FSpCreateResFile(&taken, FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("rsrc"), smSystemScript);
     EXPECT_EQ(ResError(), dupFNErr);
-    EXPECT_EQ(restest::ReadFile(folder / "taken"), (Bytes{1, 2, 3}));
-}
-
-TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
+    EXPECT_EQ(testsupport::ReadBytes(folder / "taken"), (Bytes{1, 2, 3}));
     FSSpec fileSpec = MakeFile("typed", {{1, {1}}});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({2}), kText, 2, nullptr);
@@ -104,8 +94,8 @@ TEST_F(ResourceFile, TypeAndCreatorSurviveTheFileBeingReplaced) {
     ASSERT_EQ(ResError(), noErr);
     FInfo info{};
     ASSERT_EQ(FSpGetFInfo(&fileSpec, &info), noErr);
-    EXPECT_EQ(info.fdType, FOUR_CHAR_CODE("rsrc"));
-    EXPECT_EQ(info.fdCreator, FOUR_CHAR_CODE("test"));
+    EXPECT_EQ(std::make_pair(info.fdType, info.fdCreator),
+              std::make_pair(FOUR_CHAR_CODE("rsrc"), FOUR_CHAR_CODE("test")));
 }
 
 TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
@@ -128,21 +118,16 @@ TEST_F(ResourceFile, TheChainIsSearchedFromTheCurrentFileTowardsOlderOnes) {
     EXPECT_EQ(CurResFile(), older);
 }
 
-TEST_F(ResourceFile, OpeningAnOpenFileAnswersItsNumberWithoutMakingItCurrent) {
-    FSSpec a = MakeFile("a", {});
-    FSSpec b = MakeFile("b", {});
-    ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
-    ResFileRefNum other = FSpOpenResFile(&b, fsRdPerm);
-    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), first);
-    EXPECT_EQ(CurResFile(), other);
-    EXPECT_EQ(toolbox::OpenResFiles().size(), 2u);
-}
-
-TEST_F(ResourceFile, SaveResFileRestoresTheCurrentFileOnEveryWayOut) {
+// Opening an open file answers its number without making it current; SaveResFile
+// restores the current file on every way out.
+TEST_F(ResourceFile, OpeningAnOpenFileKeepsTheCurrentOneAndSaveResFileRestoresIt) {
     FSSpec a = MakeFile("a", {});
     FSSpec b = MakeFile("b", {});
     ResFileRefNum first = FSpOpenResFile(&a, fsRdPerm);
     ResFileRefNum second = FSpOpenResFile(&b, fsRdPerm);
+    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), first);
+    EXPECT_EQ(CurResFile(), second);
+    EXPECT_EQ(toolbox::OpenResFiles().size(), 2u);
     try {
         toolbox::SaveResFile keep;
         UseResFile(first);
@@ -231,19 +216,19 @@ TEST_F(ResourceFile, OpeningAndReadingNeverWrite) {
     FSSpec fileSpec = MakeFile("f", {{1, {1}}});
     struct stat before {}, after {};
     ASSERT_EQ(::stat((folder / "f").c_str(), &before), 0);
-    Bytes bytes = restest::ReadFile(folder / "f");
+    Bytes bytes = testsupport::ReadBytes(folder / "f");
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsCurPerm);
     Get1Resource(kText, 1);
     UpdateResFile(refNum);
     CloseResFile(refNum);
     ASSERT_EQ(::stat((folder / "f").c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced";
-    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+    EXPECT_EQ(testsupport::ReadBytes(folder / "f"), bytes);
 }
 
 TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
     FSSpec fileSpec = MakeFile("f", {{1, {1}}});
-    Bytes bytes = restest::ReadFile(folder / "f");
+    Bytes bytes = testsupport::ReadBytes(folder / "f");
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
     Handle h = MakeHandle({5});
     AddResource(h, kText, 5, nullptr);
@@ -254,7 +239,7 @@ TEST_F(ResourceFile, AReadOnlyFileRefusesChanges) {
     EXPECT_EQ(ResError(), wrPermErr);
     CloseResFile(refNum);
     DisposeHandle(h);
-    EXPECT_EQ(restest::ReadFile(folder / "f"), bytes);
+    EXPECT_EQ(testsupport::ReadBytes(folder / "f"), bytes);
 }
 
 TEST_F(ResourceFile, RunningOutOfMemoryLoadsNothingAndLosesNothing) {
@@ -280,11 +265,11 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
     ResFileRefNum current = FSpOpenResFile(&other, fsRdPerm);
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
-        restest::WriteFile(folder / "bad", bytes);
+        testsupport::WriteBytes(folder / "bad", bytes);
         FSSpec fileSpec = SpecFor("bad");
         EXPECT_EQ(FSpOpenResFile(&fileSpec, fsCurPerm), -1);
         EXPECT_EQ(ResError(), bytes.empty() ? eofErr : mapReadErr);
-        EXPECT_EQ(restest::ReadFile(folder / "bad"), bytes);
+        EXPECT_EQ(testsupport::ReadBytes(folder / "bad"), bytes);
         EXPECT_EQ(toolbox::OpenResFiles(), std::vector<ResFileRefNum>{current});
         EXPECT_EQ(CurResFile(), current);
     }
@@ -305,7 +290,7 @@ TEST_F(ResourceFile, DamagedFilesAreRefusedAndLeftExactlyAsTheyWere) {
 TEST_F(ResourceFile, OnlyRegularFilesOfAResourceFilesSizeAreOpened) {
     namespace fs = std::filesystem;
     const auto sparse = [](const std::string& path, std::uintmax_t size) {
-        restest::WriteFile(path, {});
+        testsupport::WriteBytes(path, {});
         fs::resize_file(path, size);
     };
     struct Case {
@@ -358,14 +343,14 @@ TEST_F(ResourceFile, AFailedWriteLeavesTheOldFileAndKeepsTheChangesForLater) {
     for (Step step : {Step::CreateTemporary, Step::WriteData, Step::SyncData, Step::Publish}) {
         SCOPED_TRACE(int(step));
         FSSpec fileSpec = MakeFile("f", {{1, {1}}});
-        Bytes old = restest::ReadFile(folder / "f");
+        Bytes old = testsupport::ReadBytes(folder / "f");
         ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
         AddResource(MakeHandle({2}), kText, 2, nullptr);
         toolbox::FailAtomicWriteForTesting(step);
         UpdateResFile(refNum);
         EXPECT_EQ(ResError(), ioErr);
-        EXPECT_EQ(restest::ReadFile(folder / "f"), old);
-        EXPECT_EQ(restest::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
+        EXPECT_EQ(testsupport::ReadBytes(folder / "f"), old);
+        EXPECT_EQ(testsupport::FolderEntries(folder.path()), std::vector<std::string>{"f"}) << "temporary file left";
         CloseResFile(refNum);  // tries again, and now succeeds
         EXPECT_EQ(ResError(), noErr);
         refNum = FSpOpenResFile(&fileSpec, fsRdPerm);
@@ -379,22 +364,20 @@ TEST_F(ResourceFile, AWriteClearsOnlyStaleTemporariesOfItsOwnFile) {
     FSSpec fileSpec = MakeFile("f", {});
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
     for (const char* name : {".f.tmp-crashed", ".f.tmp-young", ".g.tmp-other", "f.tmp-visible"}) {
-        restest::WriteFile(folder / name, {1});
+        testsupport::WriteBytes(folder / name, {1});
         if (std::string(name) != ".f.tmp-young") std::filesystem::last_write_time(folder / name, old);
     }
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     CloseResFile(refNum);
     ASSERT_EQ(ResError(), noErr);
-    EXPECT_EQ(restest::FolderEntries(folder.path()),
+    EXPECT_EQ(testsupport::FolderEntries(folder.path()),
               (std::vector<std::string>{".f.tmp-young", ".g.tmp-other", "f", "f.tmp-visible"}));
 }
 
 TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
     std::filesystem::create_directory(folder / "sub");
-    FSSpec fileSpec;
-    toolbox::PathToFSSpec(folder / "sub/f", &fileSpec);
-    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    FSSpec fileSpec = restest::MakeResourceFile(folder / "sub/f", {});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle({1}), kText, 1, nullptr);
     std::filesystem::remove_all(folder / "sub");
@@ -404,8 +387,7 @@ TEST_F(ResourceFile, AFolderThatVanishedIsReportedAndTheFileStillCloses) {
 }
 
 TEST_F(ResourceFile, GetIndStringReadsEntriesAndNeverPastADamagedList) {
-    FSSpec fileSpec = SpecFor("lists");
-    FSpCreateResFile(&fileSpec, 0, 0, smSystemScript);
+    FSSpec fileSpec = restest::MakeResourceFile(folder / "lists", {});
     ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
     AddResource(MakeHandle(*toolbox::BuildStringList({"one", "", std::string(255, 'z')})), kStringListResourceType,
                 128, nullptr);

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "resources/ResourceFormat.h"
-#include "toolbox/ResTestSupport.h"
+#include "support/ResourceBytes.h"
 
 namespace {
 

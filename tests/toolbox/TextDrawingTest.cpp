@@ -6,22 +6,14 @@
 #include <string>
 
 #include "quickdraw/QDText.h"
+#include "support/ResourceBytes.h"
+#include "support/Toolbox.h"
 
 namespace {
 
 class TextWorld : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Rect r{0, 0, 30, 120};
-        ASSERT_EQ(NewGWorld(&world_, 32, &r, nullptr, nullptr, 0), noErr);
-        SetGWorld(world_, nullptr);
-        RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
-        RGBBackColor(&white);
-        EraseRect(&r);
-        TextFont(systemFont);
-        TextSize(12);
-        TextFace(normal);
-    }
+    void SetUp() override { world_ = testsupport::NewTextWorld(120, 30); }
     void TearDown() override { DisposeGWorld(world_); }
 
     const UInt8* Pixel(int x, int y) {
@@ -44,39 +36,27 @@ protected:
     GWorldPtr world_ = nullptr;
 };
 
-void P(const std::string& text, Str255 out) {
-    out[0] = UInt8(text.size());
-    std::memcpy(out + 1, text.data(), text.size());
-}
+using restest::Pascal;
 
 TEST_F(TextWorld, DrawStringMovesThePenByStringWidth) {
     const char* samples[] = {"", "i", "W", "Tonefade 50%", "caf\x8E", "  ", "\xA5\xA5"};
     for (const char* s : samples) {
-        Str255 text;
-        P(s, text);
+        const Pascal text(s);
         MoveTo(3, 20);
         short width = StringWidth(text);
         DrawString(text);
         Point pen;
         GetPen(&pen);
-        EXPECT_EQ(pen.h, 3 + width) << s;
-        EXPECT_EQ(pen.v, 20);
-        EXPECT_EQ(TextWidth(text, 1, text[0]), width);
+        EXPECT_EQ(pen, (Point{20, SInt16(3 + width)})) << s;
+        EXPECT_EQ(TextWidth(text, 1, text.text[0]), width);
     }
-    Str255 empty;
-    P("", empty);
-    EXPECT_EQ(StringWidth(empty), 0);
+    EXPECT_EQ(StringWidth(Pascal("")), 0);
 }
 
 TEST_F(TextWorld, WidthsAddUpAndGrowWithSizeAndBold) {
-    Str255 ab, a, b;
-    P("ab", ab);
-    P("a", a);
-    P("b", b);
-    EXPECT_EQ(StringWidth(ab), StringWidth(a) + StringWidth(b));
-    EXPECT_EQ(CharWidth('a'), StringWidth(a));
-    Str255 word;
-    P("Tonefade", word);
+    EXPECT_EQ(StringWidth(Pascal("ab")), StringWidth(Pascal("a")) + StringWidth(Pascal("b")));
+    EXPECT_EQ(CharWidth('a'), StringWidth(Pascal("a")));
+    const Pascal word("Tonefade");
     short plain = StringWidth(word);
     TextFace(bold);
     EXPECT_GT(StringWidth(word), plain);
@@ -85,17 +65,13 @@ TEST_F(TextWorld, WidthsAddUpAndGrowWithSizeAndBold) {
     EXPECT_GT(StringWidth(word), plain + plain / 2);
     TextSize(12);
     TextFont(kFontIDMonaco);  // monospaced: every character as wide
-    Str255 iii, www;
-    P("iii", iii);
-    P("WWW", www);
-    EXPECT_EQ(StringWidth(iii), StringWidth(www));
+    EXPECT_EQ(StringWidth(Pascal("iii")), StringWidth(Pascal("WWW")));
 }
 
 TEST_F(TextWorld, GlyphsAreInkedInTheForegroundColourOnlyWithinTheTextAndTheClip) {
     RGBColor red{0xFFFF, 0, 0};
     RGBForeColor(&red);
-    Str255 text;
-    P("HHHH", text);
+    const Pascal text("HHHH");
     const short width = StringWidth(text);
     Rect clip{0, 0, 30, 20};
     ClipRect(&clip);
@@ -139,11 +115,7 @@ TEST(FontFamilyTest, KnownNamesAndUnknownOnes) {
         FMFontFamily family;
     } cases[] = {{"Geneva", kFontIDGeneva}, {"Monaco", kFontIDMonaco}, {"Helvetica", kFontIDHelvetica},
                  {"geneva", kInvalidFontFamily}, {"", kInvalidFontFamily}, {"Nonesuch", kInvalidFontFamily}};
-    for (const auto& c : cases) {
-        Str255 name;
-        P(c.name, name);
-        EXPECT_EQ(FMGetFontFamilyFromName(name), c.family) << c.name;
-    }
+    for (const auto& c : cases) EXPECT_EQ(FMGetFontFamilyFromName(Pascal(c.name)), c.family) << c.name;
     EXPECT_NE(toolbox::FontFileFor(kFontIDMonaco, normal), toolbox::FontFileFor(systemFont, normal));
     EXPECT_NE(toolbox::FontFileFor(systemFont, bold), toolbox::FontFileFor(systemFont, normal));
 }

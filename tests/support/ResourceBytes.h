@@ -1,69 +1,19 @@
-// Helpers of the resource, file and preferences tests: private temporary folders,
-// whole-file bytes, handles made from bytes, Pascal strings, and hand-built resource
-// files whose every byte is laid out here rather than by the code under test.
+// Bytes of the resource, file and preferences tests: handles made from bytes, Pascal
+// strings, and a hand-built resource file whose every byte is laid out here rather than
+// by the code under test.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <functional>
-#include <random>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
-#include "MacTypes.h"
-#include "memory/MacMemory.h"
+#include "Carbon.h"
+#include "support/Files.h"
 
 namespace restest {
 
-using Bytes = std::vector<UInt8>;
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tonefade-res-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testsupport::Bytes;
 
 inline Handle MakeHandle(const Bytes& bytes) {
     Handle h = NewHandle(Size(bytes.size()));
@@ -88,6 +38,29 @@ struct Pascal {
 };
 
 inline std::string FromPascal(const unsigned char* p) { return std::string(reinterpret_cast<const char*>(p + 1), p[0]); }
+
+struct Resource {
+    ResType type;
+    ResID id;
+    std::string name;  // "" for none
+    Bytes data;
+};
+
+// A new resource file at `path` holding `resources`, made with the Resource Manager and
+// closed again.
+inline FSSpec MakeResourceFile(const std::string& path, const std::vector<Resource>& resources,
+                               OSType creator = FOUR_CHAR_CODE("test"), OSType fileType = FOUR_CHAR_CODE("rsrc")) {
+    FSSpec fileSpec;
+    toolbox::PathToFSSpec(path, &fileSpec);
+    FSpCreateResFile(&fileSpec, creator, fileType, smSystemScript);
+    EXPECT_EQ(ResError(), noErr) << path;
+    const ResFileRefNum refNum = FSpOpenResFile(&fileSpec, fsRdWrPerm);
+    EXPECT_NE(refNum, -1) << path;
+    for (const Resource& r : resources) AddResource(MakeHandle(r.data), r.type, r.id, Pascal(r.name));
+    CloseResFile(refNum);
+    EXPECT_EQ(ResError(), noErr) << path;
+    return fileSpec;
+}
 
 inline void PutBE(Bytes& b, std::size_t at, UInt32 value, int width) {
     for (int i = 0; i < width; ++i) b[at + std::size_t(i)] = UInt8(value >> (8 * (width - 1 - i)));
@@ -147,32 +120,5 @@ struct HandMadeFile {
         PutBE(b, at + 5, dataOffset, 3);
     }
 };
-
-// A count for the long-running tests, from the environment when set there.
-inline int CountFromEnvironment(const char* name, int fallback) {
-    const char* value = std::getenv(name);
-    return value && std::atoi(value) > 0 ? std::atoi(value) : fallback;
-}
-
-// Runs `work` over and over in a child process and kills the child with SIGKILL after
-// a random delay of up to `maxDelay`, `kills` times; `check` runs after each kill.
-inline void KillRepeatedly(int kills, std::chrono::microseconds maxDelay, unsigned seed,
-                           const std::function<void()>& work, const std::function<void()>& check) {
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<long> delay(0, long(maxDelay.count()));
-    for (int k = 0; k < kills && !::testing::Test::HasFailure(); ++k) {
-        pid_t child = ::fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
-            for (;;) work();
-        }
-        ::usleep(useconds_t(delay(random)));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child ended by itself: " << status;
-        check();
-    }
-}
 
 }  // namespace restest

@@ -1,44 +1,23 @@
-// The end-to-end harness.
-#include "CliHarness.h"
+// The host's end-to-end harness.
+#include "support/HostHarness.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <csignal>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "FFmpegUtil.h"
 #include "quickdraw/QDPng.h"
-#include "support/PluginTestSupport.h"
+#include "support/Frames.h"
 
 namespace hosttest {
 
 namespace fs = std::filesystem;
 
-fs::path BuildDir() {
-    const char* dir = std::getenv("TONEFADE_BUILD_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
-}
-std::string HostBinary() { return (BuildDir() / "bin" / "tonefade-host").string(); }
-std::string WritePrefsBinary() { return (BuildDir() / "libexec" / "tonefade-write-prefs").string(); }
-
 namespace {
 
 // The tests that use the readers and writers in process want a quiet log too.
 const bool kQuietLogs = (host::av::QuietLogs(), true);
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Skips whitespace and comments in a PNM header and reads one token.
 std::string Token(std::istream& in) {
@@ -59,48 +38,36 @@ std::string Token(std::istream& in) {
 
 }  // namespace
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
-    std::string out = (fs::temp_directory_path() / ("tf-run-out-" + std::to_string(::getpid()))).string();
-    std::string err = out + ".err";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(::open("/dev/null", O_RDONLY), 0);  // never the test's own input
-        ::dup2(o, 1);
-        ::dup2(e, 2);
-        for (const std::string& v : options.environment) {
-            std::size_t eq = v.find('=');
-            if (eq == std::string::npos) ::unsetenv(v.c_str());
-            else ::setenv(v.substr(0, eq).c_str(), v.c_str() + eq + 1, 1);
-        }
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            r.timedOut = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
+// The user's programs are in bin, build steps and test aids in libexec.
+std::string ProgramPath(const std::string& name) {
+    return (testsupport::BuildDir() / (name == "tonefade-host" ? "bin" : "libexec") / name).string();
 }
+std::string HostBinary() { return ProgramPath("tonefade-host"); }
 
 RunResult Host(const std::vector<std::string>& args, const RunOptions& options) {
-    return Run(HostBinary(), args, options);
+    return RunProgram(HostBinary(), args, options);
+}
+
+void Ffmpeg(std::vector<std::string> args) {
+    args.insert(args.begin(), {"ffmpeg", "-nostdin", "-v", "error", "-y"});  // the one on the PATH
+    RunResult r = RunProgram("/usr/bin/env", args);
+    ASSERT_EQ(r.status, 0) << "ffmpeg: " << r.err;
+}
+
+void MakeClip(const std::string& path, int width, int height, int frames, bool silent) {
+    std::vector<std::string> args{"-f", "lavfi", "-i", "testsrc2=s=" + std::to_string(width) + "x" +
+                                  std::to_string(height) + ":r=30"};
+    if (!silent) args.insert(args.end(), {"-f", "lavfi", "-i", "sine=f=440:r=44100", "-t",
+                                          std::to_string(frames / 30.0 + 0.001), "-c:a", "aac"});
+    args.insert(args.end(), {"-frames:v", std::to_string(frames), "-c:v", "libx264", "-preset", "ultrafast",
+                             "-pix_fmt", "yuv420p", path});
+    Ffmpeg(args);
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+    double power = 0;
+    for (int16_t s : samples) power += double(s) * s;
+    return samples.empty() ? 0.0 : std::sqrt(power / double(samples.size()));
 }
 
 void WritePpm(const std::string& path, const Image& image) {
@@ -168,48 +135,49 @@ Image Pattern(int width, int height, int seed, bool alpha) {
 }
 
 Image Processed(const Image& in, const Rect& rect, SInt16 amount) {
-    Image out = in;
-    testsupport::ReferenceTonefade(in.argb.data(), out.argb.data(), in.width, in.height, rect, amount);
-    return out;
+    return Image{in.width, in.height, testsupport::Processed(in.argb, in.width, in.height, rect, amount)};
 }
 
-std::vector<std::string> Listing(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void HostCliTest::SetUp() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '-';
-    dir = fs::temp_directory_path() / ("tonefade-host-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir);
+HostCliTest::HostCliTest() {
     fs::create_directories(dir / "in");
     fs::create_directories(dir / "out");
-    prefs = (dir / "prefs").string();
 }
 
-void HostCliTest::TearDown() { fs::remove_all(dir); }
+std::vector<std::string> HostCliTest::Job(std::vector<std::string> args) const {
+    for (std::string& a : args) a = testsupport::Replaced(a, "@", dir.string());
+    args.insert(args.end(), {"--prefs-dir", prefs, "--quiet"});
+    return args;
+}
 
 void HostCliTest::WriteSettings(int amount, const std::string& rect) {
-    RunResult r = hosttest::Run(WritePrefsBinary(), {prefs, "--amount", std::to_string(amount), "--rect", rect});
+    RunResult r = RunProgram(ProgramPath("tonefade-write-prefs"), {prefs, "--amount", std::to_string(amount), "--rect", rect});
     ASSERT_EQ(r.status, 0) << r.err;
 }
 
-std::vector<Image> HostCliTest::WriteSequence(const std::string& ext, int frames, int width, int height, bool alpha) {
+std::vector<Image> HostCliTest::WriteSequence(const std::string& ext, int frames, int width, int height, bool alpha,
+                                              const std::string& where) {
+    fs::create_directories(dir / where);
     std::vector<Image> images;
     for (int i = 0; i < frames; ++i) {
         images.push_back(Pattern(width, height, i + 1, alpha));
         char name[32];
-        std::snprintf(name, sizeof name, "in/%04d.%s", i, ext.c_str());
-        if (ext == "ppm") WritePpm(Path(name), images.back());
-        else WritePngFile(Path(name), images.back(), alpha);
+        std::snprintf(name, sizeof name, "/%04d.%s", i, ext.c_str());
+        if (ext == "ppm") WritePpm(Path(where + name), images.back());
+        else WritePngFile(Path(where + name), images.back(), alpha);
     }
     return images;
+}
+
+void HostCliTest::ExpectCleanFailure(const RunResult& r, int status, const std::string& message,
+                                     const fs::path& output, bool anyCase) const {
+    auto lower = [anyCase](std::string s) {
+        for (char& c : s) c = anyCase ? char(std::tolower(static_cast<unsigned char>(c))) : c;
+        return s;
+    };
+    EXPECT_EQ(r.status, status) << r.err;
+    EXPECT_NE(lower(r.err).find(lower(message)), std::string::npos) << "expected \"" << message << "\" in: " << r.err;
+    EXPECT_EQ(LineCount(r.err), 1) << "one line: " << r.err;
+    EXPECT_EQ(FolderEntries(output), std::vector<std::string>{}) << "nothing may be left in " << output;
 }
 
 }  // namespace hosttest
