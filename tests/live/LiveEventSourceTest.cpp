@@ -191,21 +191,29 @@ TEST_F(LiveSourceTest, ClosingTheDesktopWindowCancelsTheWindowItShowsInTurn) {
     AddButton(outer, Rect{60, 20, 84, 120}, "Cancel", kHICommandCancel);
     WindowRef inner = NewWindow("Inner", Rect{150, 150, 250, 350});
     AddButton(inner, Rect{60, 20, 84, 120}, "Cancel", kHICommandCancel);
+    bool innerDone = false;
     onOpen_ = [&] {
         ShowWindow(inner);
         BringToFront(inner);
         RunAppModalLoopForWindow(inner);
+        innerDone = true;
         HideWindow(inner);
         log_.push_back("inner returned");
     };
-    int outerShown = 0;
+    // Each step is keyed to what happened, not to how many frames were shown: a slow
+    // machine may present the outer window again between the press and the release.
+    bool clicked = false, innerClosed = false, outerClosed = false;
     onPresent_ = [&](const LiveEventSource::PresentInfo& p) {
-        if (p.window == outer && ++outerShown == 1) {
+        bool* step = p.window == inner ? &innerClosed : !clicked ? &clicked : innerDone ? &outerClosed : nullptr;
+        if (p.window != inner && p.window != outer) step = nullptr;
+        if (step == nullptr || *step) return;
+        *step = true;
+        if (step == &clicked) {
             live_->Inject(LiveEventSource::Synthetic::Press, 70, 32);
             live_->Inject(LiveEventSource::Synthetic::Release, 70, 32);
-        }
-        if (p.window == inner || (p.window == outer && outerShown == 2))
+        } else {
             live_->Inject(LiveEventSource::Synthetic::CloseWindow, 0, 0);
+        }
     };
     ShowWindow(outer);
     {
