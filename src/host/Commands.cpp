@@ -8,12 +8,13 @@
 #include "HostJob.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
+#include "SettingsCommand.h"
 
 namespace host {
 
 std::span<const Command* const> Commands() {
-    static const Command* const kCommands[] = {&kRenderCommand, &kThumbnailCommand, &kInfoCommand, &kConfigureCommand,
-                                               &kDemoCommand};
+    static const Command* const kCommands[] = {&kRenderCommand, &kThumbnailCommand, &kInfoCommand, &kSettingsCommand,
+                                               &kConfigureCommand, &kDemoCommand};
     return kCommands;
 }
 
@@ -24,7 +25,8 @@ std::string ProgramUsage() {
     std::span<const Option> common = CommonOptionTable();
     for (std::size_t i = 0; i < common.size(); ++i)
         out += (i == 0 ? " " : i + 1 == common.size() ? " and " : ", ") + OptionSynopsis(common[i]);
-    return out + ".\nRun 'tonefade-host COMMAND --help' for a command's options.\n";
+    return out + ".\nRun 'tonefade-host COMMAND --help' for a command's options, 'tonefade-host --version' for the "
+                 "versions of the program, the plug-in and FFmpeg.\n";
 }
 
 int RunCommand(const std::string& name, int argc, char** argv) {

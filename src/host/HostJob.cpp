@@ -1,6 +1,9 @@
 // Shared set-up of the commands.
 #include "HostJob.h"
 
+#include <unistd.h>
+
+#include <cctype>
 #include <filesystem>
 #include <vector>
 
@@ -18,7 +21,7 @@ constexpr Option kCommonOptions[] = {
      .help = "the folder that holds the plug-in's settings; it must exist", .defaultNote = "the user's",
      .noun = "a folder"},
     {.name = "--quiet", .help = "no progress bar and no summary"},
-    {.name = "--help", .help = "prints this text", .standsAlone = true},
+    {.name = "--help", .shortName = "-h", .help = "prints this text", .standsAlone = true},
 };
 
 }  // namespace
@@ -48,6 +51,46 @@ LoadedPlugin LoadPluginFor(const CommonOptions& options) {
     if (!LoadPluginBundle(options.pluginPath.empty() ? DefaultBundlePath() : options.pluginPath, &plugin, &error))
         throw JobFailure(error);
     return plugin;
+}
+
+Overwrite ReadOverwrite(const OptionValues& values) {
+    const bool yes = values.Flag("--overwrite"), no = values.Flag("--no-overwrite");
+    if (yes && no) throw UsageError("-y (--overwrite) and -n (--no-overwrite) contradict each other");
+    return yes ? Overwrite::Always : no ? Overwrite::Never : Overwrite::Ask;
+}
+
+namespace {
+
+bool SaysYes(std::FILE* answers) {
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, answers) == nullptr) return false;
+    std::string word;
+    for (const char* c = line; *c && !std::isspace(static_cast<unsigned char>(*c)); ++c)
+        word += char(std::tolower(static_cast<unsigned char>(*c)));
+    return word == "y" || word == "yes";
+}
+
+}  // namespace
+
+void ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers,
+                      std::FILE* prompt) {
+    if (policy == Overwrite::Always) return;
+    std::vector<std::string> existing;
+    std::error_code ec;
+    // Only a file's contents can be replaced; a folder, a device or a pipe in an output's
+    // place is refused by the job itself, with its own reason.
+    for (const std::string& path : outputs)
+        if (std::filesystem::is_regular_file(path, ec)) existing.push_back(path);
+    if (existing.empty()) return;
+    const std::string more =
+        existing.size() > 1 ? " (and " + std::to_string(existing.size() - 1) + " more of the outputs)" : "";
+    const std::string what = "File '" + existing.front() + "' already exists" + more;
+    if (policy == Overwrite::Never) throw JobFailure(what + "; not overwriting (-n)");
+    if (!isatty(fileno(answers)))
+        throw JobFailure(what + "; not overwriting without a terminal to ask (-y overwrites, -n never does)");
+    std::fprintf(prompt, "%s. Overwrite? [y/N] ", what.c_str());
+    std::fflush(prompt);
+    if (!SaysYes(answers)) throw JobFailure("not overwriting " + existing.front() + more);
 }
 
 FolderSnapshot::FolderSnapshot(std::string folder) : folder_(std::move(folder)), files_(Read(folder_)) {}

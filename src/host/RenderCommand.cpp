@@ -12,6 +12,7 @@
 #include "ImageSequence.h"
 #include "Progress.h"
 #include "RenderDriver.h"
+#include "SettingsCommand.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 #include "quickdraw/QuickDraw.h"
@@ -54,6 +55,7 @@ struct RenderSettings {
     int width = 0, height = 0;  // 0: from the clip
     bool framesGiven = false;
     ReaderOptions reader;
+    Overwrite overwrite = Overwrite::Ask;
 };
 
 RenderSettings ParseRender(const OptionValues& args) {
@@ -72,6 +74,7 @@ RenderSettings ParseRender(const OptionValues& args) {
     if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
     s.reader.sequenceRate = args.Number("--rate");
     s.reader.threads = int(args.Integer("--threads"));
+    s.overwrite = ReadOverwrite(args);
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
@@ -132,6 +135,14 @@ void CallGetInfo(const LoadedPlugin& plugin, HostSession& session) {
                          std::to_string(int(r)) + ")");
 }
 
+// The files the render will write: one per frame of a sequence.
+std::vector<std::string> RenderOutputs(const RenderSettings& s, int count) {
+    if (!IsSequencePattern(s.output)) return {s.output};
+    std::vector<std::string> files;
+    for (int i = s.pass.start; i < s.pass.start + count; ++i) files.push_back(SequenceFileName(s.output, i));
+    return files;
+}
+
 void PrintSummary(const RenderSettings& s, const PassResult& r, int width, int height, int total, double seconds) {
     std::fprintf(stderr, "tonefade-host: rendered frames %d-%d of %d (%dx%d) from %s to %s in %.2f s, %.1f frames/s\n",
                  s.pass.start, s.pass.start + r.framesRendered - 1, total, width, height, s.input.c_str(),
@@ -157,6 +168,8 @@ int RunRender(const OptionValues& args) {
     CheckSegment(s, clip);
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
+    const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
+    ConfirmOverwrite(RenderOutputs(s, count), s.overwrite);
     OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
                     s.reader.threads, clip.DisplayMatrix()};
     std::string error;
@@ -164,7 +177,6 @@ int RunRender(const OptionValues& args) {
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
-    const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
     ProgressBar bar(!s.common.quiet && isatty(STDERR_FILENO), count);
     PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) { bar.Update(done); });
     bar.Clear();
@@ -174,7 +186,9 @@ int RunRender(const OptionValues& args) {
     }
     if (!result.ok()) throw JobFailure(PassFailure(s, result, clip));
     if (!sink->Finish(&error)) throw JobFailure(error);
-    if (!s.common.quiet) PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
+    if (s.common.quiet) return 0;
+    PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
+    ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
     return 0;
 }
 
@@ -188,6 +202,7 @@ int RunThumbnail(const OptionValues& args) {
     if (kind == ImageKind::None || IsSequencePattern(output))
         throw UsageError(output + ": the thumbnail is written as one .png (or .ppm or .pam) file");
     if (SameFile(input, output)) throw UsageError("OUTPUT is the same file as INPUT: " + output);
+    ConfirmOverwrite({output}, ReadOverwrite(args));
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(common);
     std::unique_ptr<FrameSource> source = OpenInput(input, ReaderOptions{});
@@ -207,7 +222,7 @@ int RunThumbnail(const OptionValues& args) {
     // would leave an empty picture, which must not pass for a thumbnail.
     if (r != kPluginOK || !clip.LastError().empty()) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
-        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}}, failed, clip));
+        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}}, failed, clip));
     }
     if (!WriteThumbnail(session.Target(), kind, output)) return ReportInterrupted(output);
     if (!common.quiet)
@@ -252,6 +267,8 @@ constexpr Option kRenderOptions[] = {
      .byDefault = "30", .min = 0.001, .max = 1000},
     {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
      .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
+    kOverwriteOption,
+    kNoOverwriteOption,
 };
 
 constexpr Argument kThumbnailArguments[] = {
@@ -264,6 +281,8 @@ constexpr Option kThumbnailOptions[] = {
      .help = "the frame, as the editor's best thumbnail offset", .byDefault = "0", .min = 0, .max = kMaxFrames},
     {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the size of the picture",
      .defaultNote = "the input's"},
+    kOverwriteOption,
+    kNoOverwriteOption,
 };
 
 }  // namespace
