@@ -56,6 +56,7 @@ struct RenderSettings {
     bool framesGiven = false;
     ReaderOptions reader;
     Overwrite overwrite = Overwrite::Ask;
+    std::string progress;  // --progress: a file, "-" or none
 };
 
 RenderSettings ParseRender(const OptionValues& args) {
@@ -75,6 +76,7 @@ RenderSettings ParseRender(const OptionValues& args) {
     s.reader.sequenceRate = args.Number("--rate");
     s.reader.threads = int(args.Integer("--threads"));
     s.overwrite = ReadOverwrite(args);
+    s.progress = args.Text("--progress");
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
@@ -178,8 +180,13 @@ int RunRender(const OptionValues& args) {
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
     ProgressBar bar(!s.common.quiet && isatty(STDERR_FILENO), count);
-    PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) { bar.Update(done); });
+    ProgressReport report(s.progress, clip.FrameRate());
+    PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) {
+        bar.Update(done);
+        report.Update(done);
+    });
     bar.Clear();
+    report.Update(result.framesRendered, true);
     if (Interrupted()) {
         sink.reset();
         return ReportInterrupted(s.output);
@@ -222,7 +229,7 @@ int RunThumbnail(const OptionValues& args) {
     // would leave an empty picture, which must not pass for a thumbnail.
     if (r != kPluginOK || !clip.LastError().empty()) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
-        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}}, failed, clip));
+        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}, {}}, failed, clip));
     }
     if (!WriteThumbnail(session.Target(), kind, output)) return ReportInterrupted(output);
     if (!common.quiet)
@@ -267,6 +274,11 @@ constexpr Option kRenderOptions[] = {
      .byDefault = "30", .min = 0.001, .max = 1000},
     {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
      .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
+    {.name = "--progress", .kind = OptionKind::Text, .value = "FILE|-",
+     .help = "also writes the progress for programs, as ffmpeg's -progress does: every half second a block of "
+             "key=value lines (frame, fps, out_time, ..., progress=continue, the last progress=end) to FILE (a "
+             "named pipe too) or to standard output (-)",
+     .noun = "a file, or - for standard output"},
     kOverwriteOption,
     kNoOverwriteOption,
 };
