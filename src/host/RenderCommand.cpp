@@ -254,12 +254,13 @@ constexpr Argument kRenderArguments[] = {
 };
 
 constexpr Option kRenderOptions[] = {
-    {.name = "--fade-in", .kind = OptionKind::Integer, .value = "N", .help = "fade-in length in frames",
+    {.name = "--fade-in", .kind = OptionKind::Integer, .value = "N", .help = "the effect eases in over the first N frames of the clip",
      .byDefault = "0", .min = 0, .max = kMaxFrames},
-    {.name = "--fade-out", .kind = OptionKind::Integer, .value = "N", .help = "fade-out length in frames",
+    {.name = "--fade-out", .kind = OptionKind::Integer, .value = "N", .help = "the effect eases out over the last N frames of the clip",
      .byDefault = "0", .min = 0, .max = kMaxFrames},
     {.name = "--sliders", .kind = OptionKind::Numbers, .value = "A,B,C",
-     .help = "the editor's three slider values, each from 0 to 1", .byDefault = "0.5,0.5,0.5", .min = 0, .max = 1,
+     .help = "the editor's three filter sliders, each from 0 to 1; the effect reads them, but they do not "
+             "change its picture", .byDefault = "0.5,0.5,0.5", .min = 0, .max = 1,
      .count = 3},
     {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the frame size the plug-in renders at",
      .defaultNote = "the input's"},
@@ -290,7 +291,7 @@ constexpr Argument kThumbnailArguments[] = {
 
 constexpr Option kThumbnailOptions[] = {
     {.name = "--frame", .kind = OptionKind::Integer, .value = "N",
-     .help = "the frame, as the editor's best thumbnail offset", .byDefault = "0", .min = 0, .max = kMaxFrames},
+     .help = "the frame to show, counted from 0", .byDefault = "0", .min = 0, .max = kMaxFrames},
     {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the size of the picture",
      .defaultNote = "the input's"},
     kOverwriteOption,
@@ -304,7 +305,8 @@ extern const Command kRenderCommand{
     .summary = "render a video file or image sequence through the plug-in",
     .arguments = kRenderArguments,
     .description = "Renders INPUT through the plug-in into OUTPUT, every frame in turn, as the video editor does. "
-                   "The effect's settings come from the preferences folder.",
+                   "The effect's settings (amount and rectangle) are those 'tonefade-host settings' shows and sets; "
+                   "the summary at the end repeats them.",
     .options = kRenderOptions,
     .run = RunRender,
 };

@@ -164,6 +164,26 @@ TEST_F(SettingsCliTest, ExistingOutputsAreReplacedOnlyWhenSaidSo) {
     EXPECT_EQ(Host({"render", Path("in/%04d.ppm"), "/dev/null", "-y", "-n", "--prefs-dir", prefs}).status, 2);
 }
 
+// The demo's contact sheet and frames are outputs like any other.
+TEST_F(SettingsCliTest, ASecondDemoReplacesTheFirstOnlyWithY) {
+    const std::vector<std::string> demo = {"demo", "--out", Path("demo"), "--frames", "4", "--quiet"};
+    ASSERT_EQ(Host(demo).status, 0);
+    const std::string sheet = testsupport::ReadText(Path("demo/contact-sheet.png"));
+    std::ofstream(Path("demo/contact-sheet.png")) << "keep me";
+    for (const char* flag : {"", "-n"}) {
+        std::vector<std::string> again = demo;
+        if (*flag) again.push_back(flag);
+        RunResult r = Host(again);
+        EXPECT_EQ(r.status, 1) << flag;
+        EXPECT_NE(r.err.find("/demo/demo.mp4' already exists (and 7 more of the outputs)"), std::string::npos) << r.err;
+        EXPECT_EQ(testsupport::ReadText(Path("demo/contact-sheet.png")), "keep me");
+    }
+    std::vector<std::string> replace = demo;
+    replace.push_back("-y");
+    ASSERT_EQ(Host(replace).status, 0);
+    EXPECT_EQ(testsupport::ReadText(Path("demo/contact-sheet.png")), sheet);
+}
+
 TEST_F(SettingsCliTest, VersionNamesTheProgramThePluginAndFFmpeg) {
     RunResult r = Host({"--version"});
     ASSERT_EQ(r.status, 0) << r.err;
