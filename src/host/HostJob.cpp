@@ -1,12 +1,14 @@
 // Shared set-up of the commands.
 #include "HostJob.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <filesystem>
 #include <vector>
 
+#include "OutputFiles.h"
 #include "files/AtomicFile.h"
 #include "files/Folders.h"
 
@@ -61,27 +63,35 @@ Overwrite ReadOverwrite(const OptionValues& values) {
 
 namespace {
 
+// Waits for a line on the terminal, looking out for a signal that may come before the
+// wait begins as well as during it.
 bool SaysYes(std::FILE* answers) {
+    const int fd = fileno(answers);
+    for (;;) {
+        if (Interrupted()) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) break;
+    }
     char line[64] = {};
-    if (std::fgets(line, sizeof line, answers) == nullptr) return false;
+    const ssize_t n = read(fd, line, sizeof line - 1);  // a terminal gives one line a read
     std::string word;
-    for (const char* c = line; *c && !std::isspace(static_cast<unsigned char>(*c)); ++c)
-        word += char(std::tolower(static_cast<unsigned char>(*c)));
+    for (ssize_t i = 0; i < n && !std::isspace(static_cast<unsigned char>(line[i])); ++i)
+        word += char(std::tolower(static_cast<unsigned char>(line[i])));
     return word == "y" || word == "yes";
 }
 
 }  // namespace
 
-void ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers,
+bool ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers,
                       std::FILE* prompt) {
-    if (policy == Overwrite::Always) return;
+    if (policy == Overwrite::Always) return true;
     std::vector<std::string> existing;
     std::error_code ec;
     // Only a file's contents can be replaced; a folder, a device or a pipe in an output's
     // place is refused by the job itself, with its own reason.
     for (const std::string& path : outputs)
         if (std::filesystem::is_regular_file(path, ec)) existing.push_back(path);
-    if (existing.empty()) return;
+    if (existing.empty()) return true;
     const std::string more =
         existing.size() > 1 ? " (and " + std::to_string(existing.size() - 1) + " more of the outputs)" : "";
     const std::string what = "File '" + existing.front() + "' already exists" + more;
@@ -90,7 +100,10 @@ void ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy,
         throw JobFailure(what + "; not overwriting without a terminal to ask (-y overwrites, -n never does)");
     std::fprintf(prompt, "%s. Overwrite? [y/N] ", what.c_str());
     std::fflush(prompt);
-    if (!SaysYes(answers)) throw JobFailure("not overwriting " + existing.front() + more);
+    const bool yes = SaysYes(answers);
+    if (Interrupted()) return std::fputs("\n", prompt), false;  // Ctrl-C at the question
+    if (!yes) throw JobFailure("not overwriting " + existing.front() + more);
+    return true;
 }
 
 FolderSnapshot::FolderSnapshot(std::string folder) : folder_(std::move(folder)), files_(Read(folder_)) {}

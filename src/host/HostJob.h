@@ -45,7 +45,8 @@ Overwrite ReadOverwrite(const OptionValues& values);
 // with Ask, the question "File 'X' already exists. Overwrite? [y/N]" goes to `prompt` when
 // `answers` is a terminal, and only "y" or "yes" goes on; without a terminal nobody can
 // answer, and the job stops. Only regular files (also through links) are in the way.
-void ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers = stdin,
+// False when a signal came while the question waited for its answer.
+bool ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers = stdin,
                       std::FILE* prompt = stderr);
 
 // The table of the options every command takes.

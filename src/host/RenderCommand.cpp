@@ -171,7 +171,7 @@ int RunRender(const OptionValues& args) {
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
     const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
-    ConfirmOverwrite(RenderOutputs(s, count), s.overwrite);
+    if (!ConfirmOverwrite(RenderOutputs(s, count), s.overwrite)) return ReportInterrupted(s.output);
     OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
                     s.reader.threads, clip.DisplayMatrix()};
     std::string error;

@@ -145,6 +145,7 @@ TEST_F(SettingsCliTest, ExistingOutputsAreReplacedOnlyWhenSaidSo) {
         {"", "y\n", 0, true, "already exists"},
         {"", "\n", 1, false, "Overwrite? [y/N] "},
         {"", "no\n", 1, false, "not overwriting"},
+        {"", "\x03", 130, false, "Overwrite? [y/N] "},  // Ctrl-C at the question
     };
     for (const auto& job : jobs)
         for (const auto& c : cases) {
