@@ -179,7 +179,11 @@ int RunRender(const OptionValues& args) {
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
-    ProgressBar bar(!s.common.quiet && isatty(STDERR_FILENO), count);
+    // A person at a terminal learns before the first frame that nothing will change; a
+    // script's log gets it with the summary, so that an error stays its only line.
+    const bool atTerminal = !s.common.quiet && isatty(STDERR_FILENO);
+    if (atTerminal) ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
+    ProgressBar bar(atTerminal, count);
     ProgressReport report(s.progress, clip.FrameRate());
     PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) {
         bar.Update(done);
@@ -195,7 +199,7 @@ int RunRender(const OptionValues& args) {
     if (!sink->Finish(&error)) throw JobFailure(error);
     if (s.common.quiet) return 0;
     PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
-    ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
+    if (!atTerminal) ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
     return 0;
 }
 

@@ -38,8 +38,14 @@ TEST_F(HostCliTest, TheBarFitsTheTerminalAndRedrawsOnOneLine) {
         const RunResult r = testsupport::RunOnTerminal(
             HostBinary(), {"render", Path("in/clip.mp4"), "/dev/null", "--prefs-dir", prefs}, terminal);
         ASSERT_EQ(r.status, 0) << r.out;
-        // The bar is everything before the summary, which starts on the line the bar cleared.
-        const std::string bar = r.out.substr(0, r.out.find("tonefade-host: rendered"));
+        // On a terminal the settings come first, with the warning (amount 0); the bar is
+        // all that follows them up to the summary, which starts on the line the bar cleared.
+        const std::size_t summary = r.out.find("tonefade-host: rendered");
+        ASSERT_NE(summary, std::string::npos) << r.out;
+        const std::size_t warning = r.out.find("warning: the amount is 0");
+        ASSERT_LT(warning, summary) << "the warning comes before the first frame";
+        const std::size_t start = r.out.find('\n', warning) + 1;
+        const std::string bar = r.out.substr(start, summary - start);
         EXPECT_EQ(bar.find('\n'), std::string::npos) << "the bar took more than one line";
         int redraws = 0;
         std::stringstream parts(bar);
