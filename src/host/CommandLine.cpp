@@ -12,7 +12,7 @@ namespace {
 // True when `arg` is one of the command's own options, as "--name" or "--name=value".
 bool IsOptionName(const std::string& arg, const std::set<std::string>& switches, const std::set<std::string>& valued) {
     const std::string name = arg.substr(0, arg.find('='));
-    return name.size() > 2 && name.compare(0, 2, "--") == 0 && (switches.count(name) || valued.count(name));
+    return name.size() >= 2 && name[0] == '-' && (switches.count(name) || valued.count(name));
 }
 
 }  // namespace
@@ -23,7 +23,7 @@ Args::Args(int argc, char** argv, int first, std::initializer_list<const char*> 
            std::set<std::string>(valued.begin(), valued.end())) {}
 
 Args::Args(int argc, char** argv, int first, const std::set<std::string>& isSwitch,
-           const std::set<std::string>& takesValue) {
+           const std::set<std::string>& takesValue, const std::set<std::string>& valueOptional) {
     bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
@@ -42,7 +42,10 @@ Args::Args(int argc, char** argv, int first, const std::set<std::string>& isSwit
         if (isSwitch.count(name) && !inlineValue) {
             switches_.insert(name);
         } else if (takesValue.count(name)) {
-            if (!inlineValue) {
+            const bool nextIsValue = i + 1 < argc && (argv[i + 1][0] != '-' || std::string(argv[i + 1]) == "-");
+            if (!inlineValue && valueOptional.count(name)) {
+                if (nextIsValue) value = argv[++i];
+            } else if (!inlineValue) {
                 // "--fade-in --prefs-dir p1" lacks the fade's value; it does not fade by "--prefs-dir".
                 if (i + 1 >= argc || IsOptionName(argv[i + 1], isSwitch, takesValue))
                     throw UsageError(name + " needs a value");

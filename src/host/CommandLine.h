@@ -21,7 +21,10 @@ public:
     // Parses argv[first...]: `switches` take no value, `valued` take one. One of these
     // options where a value should be means the value is missing; anything else there is
     // the value ("-1", "--odd"), and "--name=VALUE" takes any value.
-    Args(int argc, char** argv, int first, const std::set<std::string>& switches, const std::set<std::string>& valued);
+    // Those of `valued` also in `valueOptional` take the next argument only when it is "-" or
+    // does not begin with "-"; alone, their value is empty.
+    Args(int argc, char** argv, int first, const std::set<std::string>& switches, const std::set<std::string>& valued,
+         const std::set<std::string>& valueOptional = {});
     Args(int argc, char** argv, int first, std::initializer_list<const char*> switches,
          std::initializer_list<const char*> valued);
     bool Has(const std::string& name) const;

@@ -8,23 +8,29 @@
 #include "HostJob.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
+#include "SettingsCommand.h"
 
 namespace host {
 
 std::span<const Command* const> Commands() {
-    static const Command* const kCommands[] = {&kRenderCommand, &kThumbnailCommand, &kInfoCommand, &kConfigureCommand,
-                                               &kDemoCommand};
+    static const Command* const kCommands[] = {&kRenderCommand, &kThumbnailCommand, &kInfoCommand, &kSettingsCommand,
+                                               &kConfigureCommand, &kDemoCommand};
     return kCommands;
 }
 
 std::string ProgramUsage() {
     std::string out = "usage: tonefade-host COMMAND [OPTIONS]\n\nCommands:\n";
     for (const Command* c : Commands()) out += UsageItem(std::string("  ") + c->name, c->summary, 13);
-    out += "\nEvery command takes";
-    std::span<const Option> common = CommonOptionTable();
-    for (std::size_t i = 0; i < common.size(); ++i)
-        out += (i == 0 ? " " : i + 1 == common.size() ? " and " : ", ") + OptionSynopsis(common[i]);
-    return out + ".\nRun 'tonefade-host COMMAND --help' for a command's options.\n";
+    std::string common = "Every command takes";
+    std::span<const Option> table = CommonOptionTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const Option& o = table[i];
+        common += (i == 0 ? " " : i + 1 == table.size() ? " and " : ", ") +
+                  (o.shortName ? std::string(o.shortName) + " (" + o.name + ")" : OptionSynopsis(o));
+    }
+    return out + "\n" + UsageItem("", common + ".", 0) +
+           UsageItem("", "Run 'tonefade-host COMMAND -h' for a command's options, and 'tonefade-host --version' for "
+                         "the versions of the program, the plug-in and FFmpeg.", 0);
 }
 
 int RunCommand(const std::string& name, int argc, char** argv) {

@@ -111,8 +111,25 @@ std::string PassFailure(const PassResult& result) {
 
 }  // namespace
 
+// Everything the demo writes into its folder, for -y and -n.
+std::vector<std::string> DemoOutputs(const fs::path& out, int frameCount) {
+    std::vector<std::string> files = {(out / "demo.mp4").string(), (out / "contact-sheet.png").string(),
+                                      (out / "dialog.png").string(), (out / "dialog-script.txt").string()};
+    char name[32];
+    for (int i = 0; i < frameCount; ++i) {
+        std::snprintf(name, sizeof name, "frame_%04d.png", i);
+        files.push_back((out / "frames" / name).string());
+    }
+    return files;
+}
+
 int RunDemo(const DemoOptions& options) {
     fs::path out = options.outDir, frames = out / "frames";
+    try {
+        ConfirmOverwrite(DemoOutputs(out, options.frames), options.overwrite);
+    } catch (const JobFailure& e) {
+        return Fail(e.what());
+    }
     std::error_code ec;
     fs::create_directories(frames, ec);
     std::string error, prefs;
@@ -158,6 +175,7 @@ int RunDemoCommand(const OptionValues& args) {
     options.bundlePath = common.pluginPath;
     options.prefsDir = common.prefsDir;
     options.quiet = common.quiet;
+    options.overwrite = ReadOverwrite(args);
     options.frames = int(args.Integer("--frames"));
     options.fadeIn = options.fadeOut = std::min(20, options.frames / 4);
     return RunDemo(options);
@@ -168,6 +186,8 @@ constexpr Option kDemoOptions[] = {
      .noun = "a folder"},
     {.name = "--frames", .kind = OptionKind::Integer, .value = "N", .help = "the length of the clip in frames",
      .byDefault = "90", .min = 1, .max = 100000},
+    kOverwriteOption,
+    kNoOverwriteOption,
 };
 
 }  // namespace

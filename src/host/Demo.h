@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "HostJob.h"
 #include "Options.h"
 
 namespace host {
@@ -18,6 +19,7 @@ struct DemoOptions {
     int fadeIn = 20;
     int fadeOut = 20;
     bool quiet = false;
+    Overwrite overwrite = Overwrite::Ask;  // the files of an earlier demo in outDir
 };
 
 // Returns the process exit status: 0 done, 1 failed (the reason on standard error).

@@ -6,11 +6,27 @@
 
 extern "C" {
 #include <libavutil/pixdesc.h>
+#include <libswresample/swresample.h>
 }
 
 namespace host::av {
 
 void QuietLogs() { av_log_set_level(AV_LOG_QUIET); }
+
+std::string LibraryVersions() {
+    const struct {
+        const char* name;
+        unsigned version;
+    } libraries[] = {{"libavformat", avformat_version()}, {"libavcodec", avcodec_version()},
+                     {"libavutil", avutil_version()},     {"libswscale", swscale_version()},
+                     {"libswresample", swresample_version()}};
+    std::string out = std::string("FFmpeg ") + av_version_info() + ":";
+    for (const auto& l : libraries)
+        out += std::string(" ") + l.name + " " + std::to_string(AV_VERSION_MAJOR(l.version)) + "." +
+               std::to_string(AV_VERSION_MINOR(l.version)) + "." + std::to_string(AV_VERSION_MICRO(l.version)) +
+               (&l == &libraries[4] ? "\n" : ",");
+    return out;
+}
 
 std::string ErrorText(int averror) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

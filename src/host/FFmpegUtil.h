@@ -39,6 +39,10 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
 
+// "FFmpeg 6.1.1: libavformat 60.16.100, ..." — the libraries loaded at run time, one line each
+// for the release and the libraries.
+std::string LibraryVersions();
+
 // Keeps FFmpeg's own log lines off standard error: the host reports problems itself,
 // in one line each.
 void QuietLogs();

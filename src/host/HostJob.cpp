@@ -1,9 +1,14 @@
 // Shared set-up of the commands.
 #include "HostJob.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cctype>
 #include <filesystem>
 #include <vector>
 
+#include "OutputFiles.h"
 #include "files/AtomicFile.h"
 #include "files/Folders.h"
 
@@ -18,7 +23,7 @@ constexpr Option kCommonOptions[] = {
      .help = "the folder that holds the plug-in's settings; it must exist", .defaultNote = "the user's",
      .noun = "a folder"},
     {.name = "--quiet", .help = "no progress bar and no summary"},
-    {.name = "--help", .help = "prints this text", .standsAlone = true},
+    {.name = "--help", .shortName = "-h", .help = "prints this text", .standsAlone = true},
 };
 
 }  // namespace
@@ -48,6 +53,57 @@ LoadedPlugin LoadPluginFor(const CommonOptions& options) {
     if (!LoadPluginBundle(options.pluginPath.empty() ? DefaultBundlePath() : options.pluginPath, &plugin, &error))
         throw JobFailure(error);
     return plugin;
+}
+
+Overwrite ReadOverwrite(const OptionValues& values) {
+    const bool yes = values.Flag("--overwrite"), no = values.Flag("--no-overwrite");
+    if (yes && no) throw UsageError("-y (--overwrite) and -n (--no-overwrite) contradict each other");
+    return yes ? Overwrite::Always : no ? Overwrite::Never : Overwrite::Ask;
+}
+
+namespace {
+
+// Waits for a line on the terminal, looking out for a signal that may come before the
+// wait begins as well as during it.
+bool SaysYes(std::FILE* answers) {
+    const int fd = fileno(answers);
+    for (;;) {
+        if (Interrupted()) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) break;
+    }
+    char line[64] = {};
+    const ssize_t n = read(fd, line, sizeof line - 1);  // a terminal gives one line a read
+    std::string word;
+    for (ssize_t i = 0; i < n && !std::isspace(static_cast<unsigned char>(line[i])); ++i)
+        word += char(std::tolower(static_cast<unsigned char>(line[i])));
+    return word == "y" || word == "yes";
+}
+
+}  // namespace
+
+bool ConfirmOverwrite(const std::vector<std::string>& outputs, Overwrite policy, std::FILE* answers,
+                      std::FILE* prompt) {
+    if (policy == Overwrite::Always) return true;
+    std::vector<std::string> existing;
+    std::error_code ec;
+    // Only a file's contents can be replaced; a folder, a device or a pipe in an output's
+    // place is refused by the job itself, with its own reason.
+    for (const std::string& path : outputs)
+        if (std::filesystem::is_regular_file(path, ec)) existing.push_back(path);
+    if (existing.empty()) return true;
+    const std::string more =
+        existing.size() > 1 ? " (and " + std::to_string(existing.size() - 1) + " more of the outputs)" : "";
+    const std::string what = "File '" + existing.front() + "' already exists" + more;
+    if (policy == Overwrite::Never) throw JobFailure(what + "; not overwriting (-n)");
+    if (!isatty(fileno(answers)))
+        throw JobFailure(what + "; not overwriting without a terminal to ask (-y overwrites, -n never does)");
+    std::fprintf(prompt, "%s. Overwrite? [y/N] ", what.c_str());
+    std::fflush(prompt);
+    const bool yes = SaysYes(answers);
+    if (Interrupted()) return std::fputs("\n", prompt), false;  // Ctrl-C at the question
+    if (!yes) throw JobFailure("not overwriting " + existing.front() + more);
+    return true;
 }
 
 FolderSnapshot::FolderSnapshot(std::string folder) : folder_(std::move(folder)), files_(Read(folder_)) {}

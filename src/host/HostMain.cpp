@@ -9,6 +9,7 @@
 #include "Commands.h"
 #include "FFmpegUtil.h"
 #include "HostJob.h"
+#include "Version.h"
 
 namespace {
 
@@ -37,6 +38,8 @@ int main(int argc, char** argv) try {
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help")
         return std::fputs(host::ProgramUsage().c_str(), stdout), 0;
+    if (command == "--version" || command == "-version")
+        return std::fputs(host::VersionText(host::DefaultBundlePath()).c_str(), stdout), 0;
     host::av::QuietLogs();
     try {
         return host::RunCommand(command, argc, argv);

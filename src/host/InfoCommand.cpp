@@ -8,6 +8,7 @@
 #include "Carbon.h"
 #include "HostJob.h"
 #include "RenderDriver.h"
+#include "SettingsCommand.h"
 #include "VideoReader.h"
 
 namespace host {
@@ -49,7 +50,15 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
     return length;
 }
 
-// A JSON string. File names are bytes, not always UTF-8: each byte that is not part of a
+std::string Format(const char* format, double a, double b = 0) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+}  // namespace
+
+// File names are bytes, not always UTF-8: each byte that is not part of a
 // well-formed UTF-8 sequence becomes U+FFFD, written \ufffd, so the output always parses.
 std::string Json(const std::string& text) {
     std::string out = "\"";
@@ -67,14 +76,6 @@ std::string Json(const std::string& text) {
     }
     return out + "\"";
 }
-
-std::string Format(const char* format, double a, double b = 0) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
-}
-
-}  // namespace
 
 std::string DescribeText(const HYPluginParams& p, const std::string& bundlePath) {
     std::string out = "plug-in  " + bundlePath + "\n";
@@ -146,10 +147,13 @@ int RunInfo(const OptionValues& args) {
                          std::to_string(int(result)) + ")");
     std::string text = json ? DescribeJson(session.Params(), plugin.bundlePath)
                             : DescribeText(session.Params(), plugin.bundlePath);
+    if (json) text.erase(text.rfind('}'));  // the clip and the settings join the same object
     if (input) {
-        if (json) text.erase(text.rfind('}'));  // the clip joins the same object
         text += DescribeClip(args.Arguments()[0], *input, json);
+        if (json) text.erase(text.rfind('}'));
     }
+    text += DescribeSettings(common.prefsDir, input ? input->Width() : 0, input ? input->Height() : 0, json);
+    if (json) text += "}\n";
     std::fputs(text.c_str(), stdout);
     return 0;
 }
@@ -170,7 +174,8 @@ extern const Command kInfoCommand{
     .arguments = kInfoArguments,
     .description = "Loads the plug-in and prints its description of itself: type, flags, the editor's sliders "
                    "with their labels and defaults, the button title and the group. With INPUT, also the clip as "
-                   "the plug-in would see it: frames, size, frame rate and sound.",
+                   "the plug-in would see it: frames, size, frame rate and sound. Then the settings a render would use "
+                   "(the rectangle in pixels on the clip's frames).",
     .options = kInfoOptions,
     .run = RunInfo,
 };

@@ -15,4 +15,8 @@ extern const Command kInfoCommand;
 std::string DescribeText(const HYPluginParams& params, const std::string& bundlePath);
 std::string DescribeJson(const HYPluginParams& params, const std::string& bundlePath);
 
+// A JSON string. Each byte that is not part of well-formed UTF-8 becomes \ufffd, so the
+// output always parses.
+std::string Json(const std::string& text);
+
 }  // namespace host

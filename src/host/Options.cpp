@@ -18,10 +18,13 @@ std::vector<const Option*> Join(std::span<const Option> own, std::span<const Opt
     return all;
 }
 
-std::set<std::string> Names(const std::vector<const Option*>& options, bool flags) {
+std::set<std::string> Names(const std::vector<const Option*>& options, OptionKind kind, bool same) {
     std::set<std::string> names;
     for (const Option* o : options)
-        if ((o->kind == OptionKind::Flag) == flags) names.insert(o->name);
+        if ((o->kind == kind) == same) {
+            names.insert(o->name);
+            if (o->shortName) names.insert(o->shortName);
+        }
     return names;
 }
 
@@ -31,9 +34,10 @@ OptionValues::OptionValues(const Command& command, std::span<const Option> commo
     : command_(command),
       common_(common),
       options_(Join(command.options, common)),
-      args_(argc, argv, first, Names(options_, true), Names(options_, false)) {
+      args_(argc, argv, first, Names(options_, OptionKind::Flag, true), Names(options_, OptionKind::Flag, false),
+            Names(options_, OptionKind::MaybeText, true)) {
     for (const Option* o : options_)
-        if (o->standsAlone && args_.Has(o->name)) return;
+        if (o->standsAlone && Present(*o)) return;
     std::vector<std::string> required;
     std::size_t optional = 0;
     for (const Argument& a : command_.arguments) {
@@ -50,6 +54,7 @@ void OptionValues::ReadValues() {
         for (const Option& o : table) {
             Value& value = values_[o.name];
             if (args_.Has(o.name)) Parse(o, args_.Value(o.name), &value);
+            else if (o.shortName && args_.Has(o.shortName)) Parse(o, args_.Value(o.shortName), &value);
             else if (o.byDefault) Parse(o, o.byDefault, &value);
         }
 }
@@ -69,6 +74,7 @@ void OptionValues::Parse(const Option& option, const std::string& text, Value* v
             if (text.empty()) throw UsageError(std::string(option.name) + " needs " + option.noun);
             value->text = text;
             break;
+        case OptionKind::MaybeText: value->text = text; break;
     }
 }
 
@@ -78,14 +84,18 @@ const Option& OptionValues::Find(const std::string& name, OptionKind kind) const
     throw std::logic_error("no option " + name + " of that kind in the tables of " + command_.name);
 }
 
+bool OptionValues::Present(const Option& option) const {
+    return args_.Has(option.name) || (option.shortName && args_.Has(option.shortName));
+}
+
 bool OptionValues::Given(const std::string& name) const {
     for (const Option* o : options_)
-        if (name == o->name) return args_.Has(name);
+        if (name == o->name) return Present(*o);
     throw std::logic_error("no option " + name + " in the tables of " + command_.name);
 }
 
 // Flags are known as soon as the line is read, before the values are checked.
-bool OptionValues::Flag(const std::string& name) const { return args_.Has(Find(name, OptionKind::Flag).name); }
+bool OptionValues::Flag(const std::string& name) const { return Present(Find(name, OptionKind::Flag)); }
 
 const OptionValues::Value& OptionValues::Get(const std::string& name, OptionKind kind) const {
     Find(name, kind);
@@ -100,7 +110,11 @@ FrameSize OptionValues::Size(const std::string& name) const { return Get(name, O
 const std::vector<double>& OptionValues::Numbers(const std::string& name) const {
     return Get(name, OptionKind::Numbers).numbers;
 }
-const std::string& OptionValues::Text(const std::string& name) const { return Get(name, OptionKind::Text).text; }
+const std::string& OptionValues::Text(const std::string& name) const {
+    for (const Option* o : options_)
+        if (name == o->name && o->kind == OptionKind::MaybeText) return Get(name, OptionKind::MaybeText).text;
+    return Get(name, OptionKind::Text).text;
+}
 
 // ---------------------------------------------------------------------------------------
 // Usage texts
@@ -172,7 +186,9 @@ std::string UsageItem(const std::string& left, const std::string& text, std::siz
 }
 
 std::string OptionSynopsis(const Option& option) {
-    return *option.value ? std::string(option.name) + " " + option.value : std::string(option.name);
+    std::string names = option.shortName ? std::string(option.shortName) + ", " + option.name : option.name;
+    if (option.kind == OptionKind::MaybeText) return names + " [" + option.value + "]";
+    return *option.value ? names + " " + option.value : names;
 }
 
 std::string Usage(const Command& command, std::span<const Option> common) {

@@ -19,12 +19,14 @@ enum class OptionKind {
     Size,     // WIDTHxHEIGHT, each side from 1 to 32767
     Numbers,  // `count` numbers separated by commas, each from min to max
     Text,     // any text but an empty one
+    MaybeText,  // given alone or with a text: "--json" or "--json FILE" (the text may be "-")
 };
 
 // One option. Tables name their fields (designated initializers), so that a field added
 // later leaves every existing entry as it is.
 struct Option {
     const char* name = "";              // "--fade-in"
+    const char* shortName = nullptr;    // "-h": the same option in one letter, as ffmpeg users type it
     OptionKind kind = OptionKind::Flag;
     const char* value = "";             // the value in the usage text: "N", "WxH"
     const char* help = "";              // what it does; the default is added to it
@@ -89,6 +91,7 @@ private:
     const Option& Find(const std::string& name, OptionKind kind) const;
     const Value& Get(const std::string& name, OptionKind kind) const;
     void ReadValues();
+    bool Present(const Option& option) const;
     static void Parse(const Option& option, const std::string& text, Value* value);
 
     const Command& command_;

@@ -12,6 +12,7 @@
 #include "ImageSequence.h"
 #include "Progress.h"
 #include "RenderDriver.h"
+#include "SettingsCommand.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 #include "quickdraw/QuickDraw.h"
@@ -54,6 +55,8 @@ struct RenderSettings {
     int width = 0, height = 0;  // 0: from the clip
     bool framesGiven = false;
     ReaderOptions reader;
+    Overwrite overwrite = Overwrite::Ask;
+    std::string progress;  // --progress: a file, "-" or none
 };
 
 RenderSettings ParseRender(const OptionValues& args) {
@@ -72,6 +75,8 @@ RenderSettings ParseRender(const OptionValues& args) {
     if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
     s.reader.sequenceRate = args.Number("--rate");
     s.reader.threads = int(args.Integer("--threads"));
+    s.overwrite = ReadOverwrite(args);
+    s.progress = args.Text("--progress");
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
@@ -132,6 +137,14 @@ void CallGetInfo(const LoadedPlugin& plugin, HostSession& session) {
                          std::to_string(int(r)) + ")");
 }
 
+// The files the render will write: one per frame of a sequence.
+std::vector<std::string> RenderOutputs(const RenderSettings& s, int count) {
+    if (!IsSequencePattern(s.output)) return {s.output};
+    std::vector<std::string> files;
+    for (int i = s.pass.start; i < s.pass.start + count; ++i) files.push_back(SequenceFileName(s.output, i));
+    return files;
+}
+
 void PrintSummary(const RenderSettings& s, const PassResult& r, int width, int height, int total, double seconds) {
     std::fprintf(stderr, "tonefade-host: rendered frames %d-%d of %d (%dx%d) from %s to %s in %.2f s, %.1f frames/s\n",
                  s.pass.start, s.pass.start + r.framesRendered - 1, total, width, height, s.input.c_str(),
@@ -157,6 +170,8 @@ int RunRender(const OptionValues& args) {
     CheckSegment(s, clip);
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
+    const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
+    if (!ConfirmOverwrite(RenderOutputs(s, count), s.overwrite)) return ReportInterrupted(s.output);
     OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
                     s.reader.threads, clip.DisplayMatrix()};
     std::string error;
@@ -164,17 +179,27 @@ int RunRender(const OptionValues& args) {
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
-    const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
-    ProgressBar bar(!s.common.quiet && isatty(STDERR_FILENO), count);
-    PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) { bar.Update(done); });
+    // A person at a terminal learns before the first frame that nothing will change; a
+    // script's log gets it with the summary, so that an error stays its only line.
+    const bool atTerminal = !s.common.quiet && isatty(STDERR_FILENO);
+    if (atTerminal) ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
+    ProgressBar bar(atTerminal, count);
+    ProgressReport report(s.progress, clip.FrameRate());
+    PassResult result = RunRenderPass(plugin.entry, session, s.pass, *sink, [&](int done, int) {
+        bar.Update(done);
+        report.Update(done);
+    });
     bar.Clear();
+    report.Update(result.framesRendered, true);
     if (Interrupted()) {
         sink.reset();
         return ReportInterrupted(s.output);
     }
     if (!result.ok()) throw JobFailure(PassFailure(s, result, clip));
     if (!sink->Finish(&error)) throw JobFailure(error);
-    if (!s.common.quiet) PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
+    if (s.common.quiet) return 0;
+    PrintSummary(s, result, s.width, s.height, clip.FrameCount(), bar.Seconds());
+    if (!atTerminal) ReportSettingsUsed(s.common.prefsDir, s.width, s.height);
     return 0;
 }
 
@@ -188,6 +213,7 @@ int RunThumbnail(const OptionValues& args) {
     if (kind == ImageKind::None || IsSequencePattern(output))
         throw UsageError(output + ": the thumbnail is written as one .png (or .ppm or .pam) file");
     if (SameFile(input, output)) throw UsageError("OUTPUT is the same file as INPUT: " + output);
+    ConfirmOverwrite({output}, ReadOverwrite(args));
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(common);
     std::unique_ptr<FrameSource> source = OpenInput(input, ReaderOptions{});
@@ -207,7 +233,7 @@ int RunThumbnail(const OptionValues& args) {
     // would leave an empty picture, which must not pass for a thumbnail.
     if (r != kPluginOK || !clip.LastError().empty()) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
-        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}}, failed, clip));
+        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}, {}}, failed, clip));
     }
     if (!WriteThumbnail(session.Target(), kind, output)) return ReportInterrupted(output);
     if (!common.quiet)
@@ -232,12 +258,13 @@ constexpr Argument kRenderArguments[] = {
 };
 
 constexpr Option kRenderOptions[] = {
-    {.name = "--fade-in", .kind = OptionKind::Integer, .value = "N", .help = "fade-in length in frames",
+    {.name = "--fade-in", .kind = OptionKind::Integer, .value = "N", .help = "the effect eases in over the first N frames of the clip",
      .byDefault = "0", .min = 0, .max = kMaxFrames},
-    {.name = "--fade-out", .kind = OptionKind::Integer, .value = "N", .help = "fade-out length in frames",
+    {.name = "--fade-out", .kind = OptionKind::Integer, .value = "N", .help = "the effect eases out over the last N frames of the clip",
      .byDefault = "0", .min = 0, .max = kMaxFrames},
     {.name = "--sliders", .kind = OptionKind::Numbers, .value = "A,B,C",
-     .help = "the editor's three slider values, each from 0 to 1", .byDefault = "0.5,0.5,0.5", .min = 0, .max = 1,
+     .help = "the editor's three filter sliders, each from 0 to 1; the effect reads them, but they do not "
+             "change its picture", .byDefault = "0.5,0.5,0.5", .min = 0, .max = 1,
      .count = 3},
     {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the frame size the plug-in renders at",
      .defaultNote = "the input's"},
@@ -252,6 +279,13 @@ constexpr Option kRenderOptions[] = {
      .byDefault = "30", .min = 0.001, .max = 1000},
     {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
      .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
+    {.name = "--progress", .kind = OptionKind::Text, .value = "FILE|-",
+     .help = "also writes the progress for programs, as ffmpeg's -progress does: every half second a block of "
+             "key=value lines (frame, fps, out_time, ..., progress=continue, the last progress=end) to FILE (a "
+             "named pipe too) or to standard output (-)",
+     .noun = "a file, or - for standard output"},
+    kOverwriteOption,
+    kNoOverwriteOption,
 };
 
 constexpr Argument kThumbnailArguments[] = {
@@ -261,9 +295,11 @@ constexpr Argument kThumbnailArguments[] = {
 
 constexpr Option kThumbnailOptions[] = {
     {.name = "--frame", .kind = OptionKind::Integer, .value = "N",
-     .help = "the frame, as the editor's best thumbnail offset", .byDefault = "0", .min = 0, .max = kMaxFrames},
+     .help = "the frame to show, counted from 0", .byDefault = "0", .min = 0, .max = kMaxFrames},
     {.name = "--size", .kind = OptionKind::Size, .value = "WxH", .help = "the size of the picture",
      .defaultNote = "the input's"},
+    kOverwriteOption,
+    kNoOverwriteOption,
 };
 
 }  // namespace
@@ -273,7 +309,8 @@ extern const Command kRenderCommand{
     .summary = "render a video file or image sequence through the plug-in",
     .arguments = kRenderArguments,
     .description = "Renders INPUT through the plug-in into OUTPUT, every frame in turn, as the video editor does. "
-                   "The effect's settings come from the preferences folder.",
+                   "The effect's settings (amount and rectangle) are those 'tonefade-host settings' shows and sets; "
+                   "the summary at the end repeats them.",
     .options = kRenderOptions,
     .run = RunRender,
 };

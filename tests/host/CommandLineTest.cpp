@@ -141,11 +141,34 @@ TEST_F(InfoJsonNames, ParseWhateverBytesTheNamesHold) {
     }
 }
 
-TEST(ProgressBar, ShowsDoneOfTotalRateAndTimeLeft) {
-    EXPECT_EQ(host::ProgressBar::Line(150, 300, 3.0, 10), "[#####-----] 150/300 frames  50.0 fps  0:03 left");
-    EXPECT_EQ(host::ProgressBar::Line(30, 7230, 1.0, 4), "[----] 30/7230 frames  30.0 fps  4:00 left");
-    EXPECT_EQ(host::ProgressBar::Line(300, 300, 6.0, 4), "[####] 300/300 frames  50.0 fps");
-    EXPECT_EQ(host::ProgressBar::Line(0, 300, 0.0, 4), "[----] 0/300 frames  0.0 fps");
+// The line fits the terminal with a column to spare; the bar takes the rest, or goes.
+TEST(ProgressBar, ShowsDoneOfTotalRateAndTimeLeftInTheTerminalsWidth) {
+    const std::string text = " 150/300 frames  50.0 fps  0:03 left";  // 36 characters
+    const struct {
+        int columns;
+        std::string line;
+    } cases[] = {
+        {49, "[#####-----]" + text},  // 48 = 12 + 36: the narrowest with a bar of 10
+        {48, text.substr(1)},         // a bar of 9: none
+        {20, text.substr(1, 19)},
+        {1, text.substr(1, 1)},
+        {89, "[" + std::string(25, '#') + std::string(25, '-') + "]" + text},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(host::ProgressBar::Line(150, 300, 3.0, c.columns), c.line) << c.columns;
+        EXPECT_LE(int(c.line.size()), std::max(1, c.columns - 1));
+    }
+    EXPECT_EQ(host::ProgressBar::Line(300, 300, 6.0, 38), "[##########] 300/300 frames  50.0 fps");
+    EXPECT_EQ(host::ProgressBar::Line(0, 300, 0.0, 35), "[----------] 0/300 frames  0.0 fps");
+}
+
+// ffmpeg's -progress blocks: out_time from the frames and the rate, not the clock.
+TEST(ProgressReport, BlocksAsFFmpegWritesThem) {
+    EXPECT_EQ(host::ProgressReport::Block(3600 * 30 + 45, 10.0, 30000.0 / 1001, false),
+              "frame=108045\nfps=10804.50\nout_time_us=3605101500\nout_time=01:00:05.101500\nspeed=361x\n"
+              "progress=continue\n");
+    EXPECT_EQ(host::ProgressReport::Block(0, 0.0, 25, true),
+              "frame=0\nfps=0.00\nout_time_us=0\nout_time=00:00:00.000000\nspeed=0x\nprogress=end\n");
 }
 
 }  // namespace

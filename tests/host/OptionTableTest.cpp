@@ -36,6 +36,7 @@ std::pair<std::string, std::string> Values(const Option& o) {
         case OptionKind::Size: return {"640x360", "640"};
         case OptionKind::Numbers: return {Repeat(max.str(), o.count), Repeat(max.str(), o.count + 1)};
         case OptionKind::Text: return {"x", ""};
+        case OptionKind::MaybeText: return {"-", ""};  // nothing to refuse: alone, it is given without a text
         case OptionKind::Flag: break;
     }
     return {"", ""};
@@ -77,6 +78,7 @@ void ExpectRead(const Command& command, const Option& o, const std::vector<std::
             EXPECT_EQ(values.Numbers(o.name), std::vector<double>(std::size_t(o.count), o.max));
             break;
         case OptionKind::Text: EXPECT_EQ(values.Text(o.name), words.back()); break;
+        case OptionKind::MaybeText: EXPECT_EQ(values.Text(o.name), words.size() > 1 ? words.back() : ""); break;
     }
     EXPECT_TRUE(values.Given(o.name)) << command.name << " " << o.name;
 }
@@ -114,10 +116,15 @@ TEST(OptionTables, EveryOptionIsDocumentedReadAndChecked) {
             EXPECT_TRUE(Mentions(doc, o->name)) << "not in docs/HOST.md";
             if (o->kind == OptionKind::Flag) {
                 ExpectRead(*command, *o, {o->name});
+                if (o->shortName) ExpectRead(*command, *o, {o->shortName});
                 continue;
             }
             const auto [good, bad] = Values(*o);
             ExpectRead(*command, *o, {o->name, good});
+            if (o->kind == OptionKind::MaybeText) {
+                ExpectRead(*command, *o, {o->name});
+                continue;
+            }
             const std::string why = Refusal(*command, {o->name + std::string("=") + bad});
             EXPECT_EQ(why.rfind(o->name + std::string(" "), 0), 0u) << "'" << bad << "': " << why;
         }
@@ -133,6 +140,7 @@ TEST(OptionTables, TheProgramPrintsTheirUsage) {
         hosttest::RunResult help = hosttest::Host({command->name, "--help"});
         EXPECT_EQ(help.status, 0) << help.err;
         EXPECT_EQ(help.out, host::Usage(*command, host::CommonOptionTable())) << command->name;
+        EXPECT_EQ(hosttest::Host({command->name, "-h"}).out, help.out) << command->name;
     }
 }
 

@@ -130,7 +130,16 @@ TEST_F(HostCliTest, InfoPrintsTheDescriptionAndTheClipAsThePluginSeesIt) {
         EXPECT_EQ(defaults, 3u);
         EXPECT_EQ(text.out.find("frames   5\nsize     64x48\nrate     30 frames/s\n") != std::string::npos, clip);
         EXPECT_EQ(json.out.find("\"frames\": 5, \"width\": 64, \"height\": 48") != std::string::npos, clip);
-        EXPECT_EQ(json.out.substr(json.out.size() - 3), clip ? "}}\n" : "0}\n") << "one object, the clip inside it";
+        EXPECT_EQ(json.out.substr(json.out.size() - 3), "}}\n") << "one object, the clip and the settings inside it";
+        // A fresh folder: the defaults, on the clip's frames or the media format's.
+        EXPECT_NE(json.out.find(clip ? "\"settings\": {\"amount\": 0, \"rect\": {\"left\": 0, \"top\": 0, \"right\": "
+                                       "1, \"bottom\": 1}, \"pixels\": {\"left\": 0, \"top\": 0, \"right\": 64, "
+                                       "\"bottom\": 48, \"size\": \"64x48\"}"
+                                     : "\"size\": \"720x480\"}, \"format\": \"ntsc\""),
+                  std::string::npos)
+            << json.out;
+        EXPECT_NE(text.out.find("settings in force:\n"), std::string::npos) << text.out;
+        EXPECT_NE(text.err.find("warning: the amount is 0, so nothing will change"), std::string::npos) << text.err;
     }
 }
 
