@@ -1,0 +1,41 @@
+// The editor's blend of one pixel map over another.
+#include "quickdraw/QDBlend.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace toolbox {
+
+namespace {
+
+UInt8* PixelAddress(const PixMap& pm, int x, int y) {
+    return reinterpret_cast<UInt8*>(pm.baseAddr) + std::ptrdiff_t(y - pm.bounds.top) * pm.rowBytes +
+           std::ptrdiff_t(x - pm.bounds.left) * 4;
+}
+
+}  // namespace
+
+bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, const Rect& dstRect, SInt16 opacity) {
+    if (src.baseAddr == nullptr || dst.baseAddr == nullptr || src.pixelSize != 32 || dst.pixelSize != 32)
+        return false;
+    int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
+    int dw = dstRect.right - dstRect.left, dh = dstRect.bottom - dstRect.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
+    const int a = std::clamp<int>(opacity, 0, 255), inv = 255 - a;
+    Rect area;
+    if (!SectRect(&dstRect, &dst.bounds, &area)) return true;
+    for (int y = area.top; y < area.bottom; ++y) {
+        int sy = srcRect.top + int(SInt64(y - dstRect.top) * sh / dh);
+        if (sy < src.bounds.top || sy >= src.bounds.bottom) continue;
+        UInt8* d = PixelAddress(dst, area.left, y);
+        for (int x = area.left; x < area.right; ++x, d += 4) {
+            int sx = srcRect.left + int(SInt64(x - dstRect.left) * sw / dw);
+            if (sx < src.bounds.left || sx >= src.bounds.right) continue;
+            const UInt8* s = PixelAddress(src, sx, sy);
+            for (int c = 0; c < 4; ++c) d[c] = UInt8((s[c] * a + d[c] * inv + 127) / 255);
+        }
+    }
+    return true;
+}
+
+}  // namespace toolbox
