@@ -13,6 +13,26 @@ UInt8* PixelAddress(const PixMap& pm, int x, int y) {
            std::ptrdiff_t(x - pm.bounds.left) * 4;
 }
 
+// One run of bytes, every byte alike: the loop the compiler turns into vector code
+// (the division by 255 becomes a multiply and a shift).
+__attribute__((target_clones("avx2", "default"))) void BlendRun(const UInt8* s, UInt8* d, std::size_t n, int a) {
+    const int inv = 255 - a;
+    for (std::size_t i = 0; i < n; ++i) d[i] = UInt8((s[i] * a + d[i] * inv + 127) / 255);
+}
+
+// Source and destination rectangles of one size: whole rows, no scaling.
+void BlendUnscaled(const PixMap& src, const PixMap& dst, const Rect& srcRect, const Rect& dstRect, const Rect& area,
+                   int a) {
+    const int dx = srcRect.left - dstRect.left, dy = srcRect.top - dstRect.top;
+    const int left = std::max<int>(area.left, src.bounds.left - dx);
+    const int right = std::min<int>(area.right, src.bounds.right - dx);
+    if (left >= right) return;
+    for (int y = area.top; y < area.bottom; ++y) {
+        if (y + dy < src.bounds.top || y + dy >= src.bounds.bottom) continue;
+        BlendRun(PixelAddress(src, left + dx, y + dy), PixelAddress(dst, left, y), std::size_t(right - left) * 4, a);
+    }
+}
+
 }  // namespace
 
 bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, const Rect& dstRect, SInt16 opacity) {
@@ -24,6 +44,10 @@ bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, con
     const int a = std::clamp<int>(opacity, 0, 255), inv = 255 - a;
     Rect area;
     if (!SectRect(&dstRect, &dst.bounds, &area)) return true;
+    if (sw == dw && sh == dh) {
+        BlendUnscaled(src, dst, srcRect, dstRect, area, a);
+        return true;
+    }
     for (int y = area.top; y < area.bottom; ++y) {
         int sy = srcRect.top + int(SInt64(y - dstRect.top) * sh / dh);
         if (sy < src.bounds.top || sy >= src.bounds.bottom) continue;
