@@ -156,6 +156,36 @@ def gst_case(bench, configs, want, source):
     return compare("gst-launch-1.0", split(frames_of(bench.path("gst", "%04d.png"))), want[0], source)
 
 
+def bad_values_case(bench, configs, source):
+    """Values no setting should have: the effect's defined answer (here: nothing inside the
+    rectangle, or no amount), never a crash; every frame comes out unprocessed."""
+    runs = {
+        "ffmpeg": ["ffmpeg", "-v", "error", "-framerate", str(RATE), "-start_number", "0", "-i",
+                   bench.path("clip", "%04d.png"), "-vf",
+                   f"pad=192:{H},frei0r=tonefade:1e300|0.9|0.2|0.1|0.8|nan|-1e300|nan,crop={W}:{H}:0:0",
+                   "-start_number", "0", bench.path("bad-ffmpeg", "%04d.png")],
+        "melt": ["melt", "-silent", "-profile", bench.path("profile"), "avformat:" + bench.path("clip", "%04d.png"),
+                 "-filter", "frei0r.tonefade", "amount=nan", "rect-left=1e300", "rect-top=-1e300", "fade-in=nan",
+                 "clip-length=-1e300", "-consumer", "avformat:" + bench.path("bad-melt", "%04d.png"),
+                 "vcodec=png", "start_number=0"],
+        "gst-launch-1.0": ["gst-launch-1.0", "-q", "multifilesrc", "location=" + bench.path("clip", "%04d.png"),
+                           "index=0", f"caps=image/png,framerate={RATE}/1", "!", "pngdec", "!", "videoconvert", "!",
+                           "frei0r-filter-tonefade", "amount=1", "rect-left=1", "rect-right=0", "!", "videoconvert",
+                           "!", "pngenc", "!", "multifilesink", "location=" + bench.path("bad-gst", "%04d.png")],
+    }
+    faults = []
+    for program, cmd in runs.items():
+        if shutil.which(program) is None:
+            continue
+        folder = bench.path("bad-" + {"gst-launch-1.0": "gst"}.get(program, program))
+        os.makedirs(folder, exist_ok=True)
+        run(cmd, env=bench.env(configs[0]))
+        got = split(frames_of(os.path.join(folder, "%04d.png")))
+        if got != source:
+            faults.append(f"{program}: with bad values the frames are not the unprocessed ones")
+    return faults
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     if shutil.which("ffmpeg") is None:
@@ -175,11 +205,13 @@ def main():
                 continue
             faults += case(bench, configs, want, source)
             ran.append(program)
+        if ran:
+            faults += bad_values_case(bench, configs, source)
         for fault in faults:
             print("FAILED:", fault)
         if not faults:
             print(f"{', '.join(ran)}: {N} frames each, equal to tonefade-host's render outside the fades and "
-                  "within one step inside them")
+                  "within one step inside them; bad values left the frames unprocessed, as defined")
         return 1 if faults else (0 if ran else SKIP)
     finally:
         if len(sys.argv) <= 2:
