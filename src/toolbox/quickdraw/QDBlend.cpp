@@ -14,8 +14,10 @@ UInt8* PixelAddress(const PixMap& pm, int x, int y) {
 }
 
 // One run of bytes, every byte alike: the loop the compiler turns into vector code
-// (the division by 255 becomes a multiply and a shift).
-__attribute__((target_clones("avx2", "default"))) void BlendRun(const UInt8* s, UInt8* d, std::size_t n, int a) {
+// (the division by 255 becomes a multiply and a shift). No per-processor clones here:
+// their resolvers run while the library is being relocated, before a sanitizer's
+// runtime is ready, and the sanitizer builds load this library at start-up.
+void BlendRun(const UInt8* s, UInt8* d, std::size_t n, int a) {
     const int inv = 255 - a;
     for (std::size_t i = 0; i < n; ++i) d[i] = UInt8((s[i] * a + d[i] * inv + 127) / 255);
 }
