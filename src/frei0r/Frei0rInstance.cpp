@@ -116,13 +116,14 @@ void RenderFrei0rFrame(frei0rInstanceRec* instance, double time, const UInt32* i
         for (SInt32 y = 0; y < h; ++y) RowFromWorld(out + std::ptrdiff_t(y) * w, WorldRow(instance, y), w);
         return;
     }
-    // Row by row through a buffer, so that `in` is still whole when it is the same frame.
-    UInt32* row = instance->fadeRow.data();
+    // Row by row; through a buffer when `in` is the same frame, so that it stays whole.
+    const bool inPlace = in == out;
     const Rect rowRect{0, 0, 1, SInt16(w)};
     for (SInt32 y = 0; y < h; ++y) {
         const UInt32* source = in + std::ptrdiff_t(y) * w;
+        UInt32* row = inPlace ? instance->fadeRow.data() : out + std::ptrdiff_t(y) * w;
         RowFromWorld(row, WorldRow(instance, y), w);
         toolbox::BlendPixMaps(RowMap(source, w), RowMap(row, w), rowRect, rowRect, opacity);
-        std::memcpy(out + std::ptrdiff_t(y) * w, row, std::size_t(w) * 4);
+        if (inPlace) std::memcpy(out + std::ptrdiff_t(y) * w, row, std::size_t(w) * 4);
     }
 }
