@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "Carbon.h"
+#include "quickdraw/QDBlend.h"
 
 namespace host {
 
@@ -16,11 +17,6 @@ HostSession* gCurrentSession = nullptr;
 std::unordered_set<Ptr>& HostBlocks() {
     static std::unordered_set<Ptr> blocks;
     return blocks;
-}
-
-UInt8* PixelAddress(const PixMap& pm, int x, int y) {
-    return reinterpret_cast<UInt8*>(pm.baseAddr) + std::ptrdiff_t(y - pm.bounds.top) * pm.rowBytes +
-           std::ptrdiff_t(x - pm.bounds.left) * 4;
 }
 
 GWorldPtr NewWorld(int width, int height) {
@@ -36,26 +32,7 @@ long HostLiveBlocks() { return long(HostBlocks().size()); }
 
 HYPluginResult HostSession::BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
                                          const Rect& dstRect, SInt16 opacity) {
-    if (src.baseAddr == nullptr || dst.baseAddr == nullptr || src.pixelSize != 32 || dst.pixelSize != 32)
-        return kPluginBadParams;
-    int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
-    int dw = dstRect.right - dstRect.left, dh = dstRect.bottom - dstRect.top;
-    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return kPluginOK;
-    const int a = std::clamp<int>(opacity, 0, 255), inv = 255 - a;
-    Rect area;
-    if (!SectRect(&dstRect, &dst.bounds, &area)) return kPluginOK;
-    for (int y = area.top; y < area.bottom; ++y) {
-        int sy = srcRect.top + int(SInt64(y - dstRect.top) * sh / dh);
-        if (sy < src.bounds.top || sy >= src.bounds.bottom) continue;
-        UInt8* d = PixelAddress(dst, area.left, y);
-        for (int x = area.left; x < area.right; ++x, d += 4) {
-            int sx = srcRect.left + int(SInt64(x - dstRect.left) * sw / dw);
-            if (sx < src.bounds.left || sx >= src.bounds.right) continue;
-            const UInt8* s = PixelAddress(src, sx, sy);
-            for (int c = 0; c < 4; ++c) d[c] = UInt8((s[c] * a + d[c] * inv + 127) / 255);
-        }
-    }
-    return kPluginOK;
+    return toolbox::BlendPixMaps(src, dst, srcRect, dstRect, opacity) ? kPluginOK : kPluginBadParams;
 }
 
 // The callback table's entries. Each finds its session through `instance`.

@@ -86,26 +86,6 @@ HYPluginResult RenderFetchedFrame(GWorldPtr sourceFrame, void* cookie, HYPluginP
 
 }  // namespace
 
-void ClampFades(SInt32 frameCount, SInt32* fadeIn, SInt32* fadeOut) {
-    // The limit follows the lengths as the host gave them: a negative one still counts as set.
-    SInt32 limit = (*fadeIn != 0 && *fadeOut != 0) ? frameCount / 2 : frameCount;
-    limit = std::max<SInt32>(limit, 0);
-    *fadeIn = std::max<SInt32>(std::min(*fadeIn, limit), 0);
-    *fadeOut = std::max<SInt32>(std::min(*fadeOut, limit), 0);
-}
-
-SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeIn, SInt32 fadeOut) {
-    double progress;
-    if (fadeIn > 0 && renderFrame < fadeIn)
-        progress = double(renderFrame) / double(fadeIn);
-    else if (fadeOut > 0 && renderFrame > SInt64(frameCount) - fadeOut)
-        progress = double(SInt64(frameCount) - renderFrame) / double(fadeOut);
-    else
-        return -1;
-    // Frames before the clip or past its end would go beyond full opacity: keep to 0..255.
-    return std::clamp<SInt16>(TruncToSInt16((1.0 - std::clamp(progress, 0.0, 1.0)) * 255.0), 0, 255);
-}
-
 HYPluginResult EffectBegins(SInt16, HYPluginParams* params) {
     if (params->clientData == nullptr) {
         params->clientData = params->procs->NewPtrClear(sizeof(EffectData));

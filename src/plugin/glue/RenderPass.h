@@ -2,6 +2,7 @@
 // the processed frame in the host's target world, faded in and out at the clip's ends.
 #pragma once
 
+#include "effect/FadeSchedule.h"
 #include "effect/PluginDefines.h"
 
 struct EffectData {
@@ -17,11 +18,3 @@ typedef EffectData* EffectDataPtr;
 
 HYPluginResult ApplyEffect(GWorldPtr sourceFrame, HYPluginParams* params);
 void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginParams* params);
-
-// Fade lengths after clamping to the clip: when both are set (non-zero, negative ones
-// too) each is limited to half the clip, otherwise the one set is limited to the clip;
-// a length still negative after that means no fade and becomes 0.
-void ClampFades(SInt32 frameCount, SInt32* fadeIn, SInt32* fadeOut);
-// The opacity at which the unprocessed frame covers the processed one, or -1 when the
-// frame lies in neither fade. Always within 0..255.
-SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeIn, SInt32 fadeOut);
