@@ -22,8 +22,9 @@ cmake --install "$build" --prefix "$work/first" >/dev/null
 mv "$work/first" "$work/prefix"  # the prefix can move after installing
 prefix=$work/prefix
 
-# What is there: one program in bin, the private library folder, the man page, the docs.
-[ "$(ls "$prefix/bin")" = "tonefade-host" ] || fail "bin holds $(ls "$prefix/bin" | tr '\n' ' ')"
+# What is there: the programs in bin, the private library folder, the man page, the docs.
+[ "$(ls "$prefix/bin" | tr '\n' ' ')" = "tonefade-host tonefade-render-farm " ] ||
+  fail "bin holds $(ls "$prefix/bin" | tr '\n' ' ')"
 libdir=$(dirname "$(find "$prefix" -name libtoolbox.so)")
 [ -d "$libdir/Tonefade.bundle/Contents/MacOS" ] || fail "no bundle beside the toolbox library in $libdir"
 for f in share/man/man1/tonefade-host.1 share/doc/tonefade/tonefade-manual.pdf share/doc/tonefade/README.md \
