@@ -39,6 +39,7 @@ public:
     int Width() const override { return width_; }
     int Height() const override { return height_; }
     double FrameRate() const override { return rate_; }
+    FrameRateRatio ExactFrameRate() const override { return ratio_; }
     bool ReadFrame(int index, GWorldPtr world, std::string* error) override;
     std::vector<int16_t> FrameAudio(int index) override;
     int AudioSampleRate() const override { return audio_ ? audio_->SampleRate() : 0; }
@@ -64,6 +65,7 @@ private:
     int stream_ = -1;
     int width_ = 0, height_ = 0, count_ = 0;
     double rate_ = 30.0;
+    FrameRateRatio ratio_;
     int64_t originPts_ = 0;
     int current_ = -1;  // the frame now in frame_
     bool afterSeek_ = false;
@@ -106,7 +108,7 @@ bool VideoClip::OpenStream(const std::string& path, const ReaderOptions& options
     height_ = par->height;
     displayMatrix_ = DisplayMatrixOf(raw->streams[stream_]);
     AVRational guess = av_guess_frame_rate(raw, raw->streams[stream_], nullptr);
-    if (guess.num > 0 && guess.den > 0) rate_ = av_q2d(guess);
+    if (guess.num > 0 && guess.den > 0) rate_ = av_q2d(guess), ratio_ = FrameRateRatio{guess.num, guess.den};
     return true;
 }
 
@@ -239,7 +241,7 @@ std::vector<int16_t> VideoClip::FrameAudio(int index) {
 
 std::unique_ptr<FrameSource> OpenClip(const std::string& path, const ReaderOptions& options, std::string* error) {
     error->clear();
-    if (IsSequencePattern(path)) return OpenImageSequence(path, options.sequenceRate, error);
+    if (IsSequencePattern(path)) return OpenImageSequence(path, options.sequenceRate, options.sequenceStart, error);
     if (!CheckInputFile(path, error)) return nullptr;
     return VideoClip::Open(path, options, error);
 }

@@ -11,7 +11,8 @@ namespace host {
 
 struct ReaderOptions {
     int threads = 0;             // decoder threads; 0 lets FFmpeg choose
-    double sequenceRate = 30.0;  // frames per second of an image sequence
+    FrameRateRatio sequenceRate;  // frames per second of an image sequence
+    int sequenceStart = -1;       // the first file number of a sequence; below 0: the first of 0 to 4
 };
 
 // Null with one line "INPUT: reason" when the input is missing, unreadable, not video,
