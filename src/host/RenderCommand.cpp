@@ -112,6 +112,12 @@ RenderSettings ParseRender(const OptionValues& args) {
         throw UsageError("--rate takes frames per second from 0.001 to 1000, as 25, 29.97 or 30000/1001, not '" +
                          args.Text("--rate") + "'");
     if (args.Given("--start-number")) s.reader.sequenceStart = int(args.Integer("--start-number"));
+    if (args.Given("--input-pix-fmt")) {
+        if (!args.Given("--size")) throw UsageError("raw frames (--input-pix-fmt) need their size: --size WxH");
+        s.reader.rawPixelFormat = args.Text("--input-pix-fmt");
+        s.reader.rawWidth = s.width;
+        s.reader.rawHeight = s.height;
+    }
     s.reader.threads = int(args.Integer("--threads"));
     ReadEncoding(args, s.output, &s.encoding);
     if (s.output != "/dev/null" && !IsStandardStream(s.output) && !IsStandardStream(s.input) &&
@@ -323,6 +329,10 @@ constexpr Option kRenderOptions[] = {
      .help = "the pixel format of an encoded OUTPUT: yuv420p (what players play; needs even sides), yuv444p, "
              "yuv422p10le, ...",
      .defaultNote = "yuv420p where the encoder takes it", .noun = "a pixel format"},
+    {.name = "--input-pix-fmt", .kind = OptionKind::Text, .value = "FORMAT",
+     .help = "reads INPUT (a file, or - for standard input) as raw frames with no header in this pixel format "
+             "(rgb24, yuv420p, ...), of --size and --rate",
+     .noun = "a pixel format"},
     {.name = "-f", .kind = OptionKind::Text, .value = "FORMAT",
      .help = "the format of a stream written to standard output (OUTPUT -): nut, y4m, rawvideo, matroska",
      .noun = "a format"},

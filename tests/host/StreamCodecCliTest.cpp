@@ -78,6 +78,11 @@ TEST_F(StreamTest, PipeFromFfmpegThroughTheHostIntoFfmpegGivesTheFramesOfFileToF
     const std::string raw =
         Shell(dir, "cat in/clip.mp4 | " + HostLine("- - -f rawvideo --pix-fmt rgb24"));
     EXPECT_TRUE(raw == expected) << raw.size() << " bytes, expected " << expected.size();
+    // Raw frames in need their format, size and rate; here ffmpeg's decoding of the clip.
+    const std::string rawBoth = Shell(dir, "ffmpeg -v error -i in/clip.mp4 -f rawvideo -pix_fmt rgb24 - | " +
+                                               HostLine("- - --input-pix-fmt rgb24 --size 96x64 --rate 30 "
+                                                        "-f rawvideo --pix-fmt rgb24"));
+    EXPECT_TRUE(rawBoth == expected) << rawBoth.size() << " bytes, expected " << expected.size();
 }
 
 TEST_F(StreamTest, StreamsNeedAFormatAndFilesTakeTheirs) {
@@ -88,7 +93,9 @@ TEST_F(StreamTest, StreamsNeedAFormatAndFilesTakeTheirs) {
     for (const Case& c : {Case{{"render", "@/in/clip.mp4", "-"}, "OUTPUT - needs the stream's format"},
                           Case{{"render", "@/in/clip.mp4", "@/out/a.mkv", "-f", "nut"}, "-f names the format"},
                           Case{{"render", "@/in/clip.mp4", "-", "-f", "hls"}, "-f hls: not a format"},
-                          Case{{"render", "@/in/clip.mp4", "-", "-f", "nosuch"}, "writes no such format"}}) {
+                          Case{{"render", "@/in/clip.mp4", "-", "-f", "nosuch"}, "writes no such format"},
+                          Case{{"render", "@/in/clip.mp4", "-", "-f", "nut", "--input-pix-fmt", "rgb24"},
+                               "need their size: --size WxH"}}) {
         ExpectCleanFailure(Host(Job(c.args)), 2, c.says, dir / "out");
     }
 }
