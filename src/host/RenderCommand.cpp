@@ -84,12 +84,11 @@ void ReadEncoding(const OptionValues& args, const std::string& output, OutputSpe
     spec->pixelFormat = args.Text("--pix-fmt");
     if (args.Given("--crf")) spec->crf = int(args.Integer("--crf"));
     if (args.Given("--bitrate")) spec->bitRate = ParseBitRate(args.Text("--bitrate"));
-    if (IsStandardStream(output) != args.Given("-f"))
-        throw UsageError(args.Given("-f") ? "-f names the format of a stream to standard output (OUTPUT -); a "
-                                            "file's type comes from its name"
-                                          : "OUTPUT - needs the stream's format: -f nut, -f y4m, -f rawvideo, ...");
+    if (!IsStandardStream(output) && args.Given("-f"))
+        throw UsageError("-f names the format of a stream to standard output (OUTPUT -); a file's type comes from "
+                         "its name");
     std::string why;
-    if (args.Given("-f") && (spec->streamFormat = StreamFormatName(args.Text("-f"), &why)).empty())
+    if (IsStandardStream(output) && (spec->streamFormat = StreamFormatName(args.Text("-f"), &why)).empty())
         throw UsageError(why);
 }
 
@@ -335,7 +334,7 @@ constexpr Option kRenderOptions[] = {
      .noun = "a pixel format"},
     {.name = "-f", .kind = OptionKind::Text, .value = "FORMAT",
      .help = "the format of a stream written to standard output (OUTPUT -): nut, y4m, rawvideo, matroska",
-     .noun = "a format"},
+     .byDefault = "nut", .noun = "a format"},
     {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
      .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
 };

@@ -67,6 +67,9 @@ TEST_F(StreamTest, PipeFromFfmpegThroughTheHostIntoFfmpegGivesTheFramesOfFileToF
         EXPECT_EQ(LineCount(piped), LineCount(files));
         EXPECT_EQ(piped, files);
     }
+    // Without -f, a stream to standard output is NUT, as ffplay - and ffmpeg -i - take it.
+    EXPECT_EQ(Shell(dir, "cat in/clip.nut | " + HostLine("- -") + " | ffmpeg -v error -i - -f framemd5 -"),
+              Shell(dir, "ffmpeg -v error -i out/file.nut -f framemd5 -"));
     Shell(dir, HostLine("in/clip.mp4 'out/%02d.ppm'"));
     std::string expected;
     for (int i = 0; i < 12; ++i) {
@@ -90,8 +93,7 @@ TEST_F(StreamTest, StreamsNeedAFormatAndFilesTakeTheirs) {
         std::vector<std::string> args;
         const char* says;
     };
-    for (const Case& c : {Case{{"render", "@/in/clip.mp4", "-"}, "OUTPUT - needs the stream's format"},
-                          Case{{"render", "@/in/clip.mp4", "@/out/a.mkv", "-f", "nut"}, "-f names the format"},
+    for (const Case& c : {Case{{"render", "@/in/clip.mp4", "@/out/a.mkv", "-f", "nut"}, "-f names the format"},
                           Case{{"render", "@/in/clip.mp4", "-", "-f", "hls"}, "-f hls: not a format"},
                           Case{{"render", "@/in/clip.mp4", "-", "-f", "nosuch"}, "writes no such format"},
                           Case{{"render", "@/in/clip.mp4", "-", "-f", "nut", "--input-pix-fmt", "rgb24"},
