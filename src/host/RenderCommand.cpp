@@ -134,6 +134,33 @@ std::unique_ptr<FrameSource> OpenInput(const std::string& path, const ReaderOpti
     return clip;
 }
 
+// The clip from INPUT, or from standard input kept whole in `copy`.
+std::unique_ptr<FrameSource> OpenRenderInput(const RenderSettings& s, StandardInputCopy* copy) {
+    if (!IsStandardStream(s.input)) return OpenInput(s.input, s.reader);
+    std::string error;
+    if (!copy->Take(&error)) throw JobFailure(error);
+    std::unique_ptr<FrameSource> clip = OpenClip(copy->Path(), s.reader, &error);
+    // The copy's /proc name means nothing to the user.
+    if (clip) return clip;
+    if (error.compare(0, copy->Path().size(), copy->Path()) != 0) throw JobFailure(error);
+    std::string shown = "-";
+    throw JobFailure(shown.append(error, copy->Path().size()));
+}
+
+// The output takes the clip's exact rate, sound and orientation, with the user's encoder.
+OutputSpec OutputFormat(const RenderSettings& s, const FrameSource& clip) {
+    OutputSpec format = s.encoding;
+    format.width = s.width;
+    format.height = s.height;
+    format.rate = clip.ExactFrameRate();
+    format.frameRate = format.rate.Value();
+    format.sampleRate = clip.AudioSampleRate();
+    format.channels = clip.AudioChannels();
+    format.threads = s.reader.threads;
+    format.displayMatrix = clip.DisplayMatrix();
+    return format;
+}
+
 // A proxy is what the editor shows while editing: small frames, 240 lines high.
 void ChooseSize(const FrameSource& clip, bool proxy, int* width, int* height) {
     if (*width > 0) return;
@@ -201,27 +228,13 @@ int RunRender(const OptionValues& args) {
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(s.common);
     StandardInputCopy standardInput;
-    std::string error;
-    if (IsStandardStream(s.input) && !standardInput.Take(&error)) throw JobFailure(error);
-    std::unique_ptr<FrameSource> source = OpenClip(standardInput.Path().empty() ? s.input : standardInput.Path(),
-                                                   s.reader, &error);
-    // The copy's /proc name means nothing to the user.
-    if (!source && !standardInput.Path().empty()) throw JobFailure("-: " + error.substr(error.find(": ") + 2));
-    if (!source) throw JobFailure(error);
+    std::unique_ptr<FrameSource> source = OpenRenderInput(s, &standardInput);
     RecordingClip clip(*source);
     CheckSegment(s, clip);
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
-    OutputSpec format = s.encoding;
-    format.width = s.width;
-    format.height = s.height;
-    format.rate = clip.ExactFrameRate();
-    format.frameRate = format.rate.Value();
-    format.sampleRate = clip.AudioSampleRate();
-    format.channels = clip.AudioChannels();
-    format.threads = s.reader.threads;
-    format.displayMatrix = clip.DisplayMatrix();
-    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, format, &error);
+    std::string error;
+    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, OutputFormat(s, clip), &error);
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
