@@ -10,6 +10,21 @@
 
 namespace host {
 
+// A frame rate as a fraction, so that 30000/1001 stays 30000/1001 from input to output.
+struct FrameRateRatio {
+    int num = 30, den = 1;
+    double Value() const { return double(num) / double(den); }
+};
+
+// The fraction a rate in frames per second stands for: whole numbers and decimals with up
+// to three places as written (29.97 is 2997/100), and the NTSC family exactly (a double
+// made from 30000/1001 gives 30000/1001 back).
+FrameRateRatio RatioOfRate(double fps);
+// "30000/1001", or "25" when the fraction is whole.
+std::string RateText(FrameRateRatio rate);
+// "30", "29.97" or "30000/1001"; false when it is none of these or not above 0.
+bool ParseRate(const std::string& text, FrameRateRatio* rate);
+
 // A clip: frames by index, 32-bit ARGB, with the audio that belongs to each frame.
 class FrameSource {
 public:
@@ -18,6 +33,7 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual double FrameRate() const { return 30.0; }
+    virtual FrameRateRatio ExactFrameRate() const { return RatioOfRate(FrameRate()); }
     // Fills `world` (Width() × Height(), 32-bit) with frame `index`.
     virtual bool ReadFrame(int index, GWorldPtr world, std::string* error) = 0;
     // Interleaved 16-bit samples of the frame's audio; empty for a silent clip.

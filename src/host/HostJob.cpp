@@ -18,7 +18,7 @@ namespace {
 
 constexpr Option kCommonOptions[] = {
     {.name = "--plugin", .kind = OptionKind::Text, .value = "BUNDLE", .help = "the plug-in bundle",
-     .defaultNote = "the one built beside this program", .noun = "a bundle path"},
+     .defaultNote = "the one built or installed with this program", .noun = "a bundle path"},
     {.name = "--prefs-dir", .kind = OptionKind::Text, .value = "DIR",
      .help = "the folder that holds the plug-in's settings; it must exist", .defaultNote = "the user's",
      .noun = "a folder"},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -103,12 +104,13 @@ av::FramePtr DecodeImage(const std::string& path, std::string* error) {
 
 class ImageSequenceClip : public FrameSource {
 public:
-    ImageSequenceClip(std::string pattern, int first, int count, int width, int height, double rate)
+    ImageSequenceClip(std::string pattern, int first, int count, int width, int height, FrameRateRatio rate)
         : pattern_(std::move(pattern)), first_(first), count_(count), width_(width), height_(height), rate_(rate) {}
     int FrameCount() const override { return count_; }
     int Width() const override { return width_; }
     int Height() const override { return height_; }
-    double FrameRate() const override { return rate_; }
+    double FrameRate() const override { return rate_.Value(); }
+    FrameRateRatio ExactFrameRate() const override { return rate_; }
 
     bool ReadFrame(int index, GWorldPtr world, std::string* error) override {
         std::string local;
@@ -131,7 +133,7 @@ public:
 private:
     std::string pattern_;
     int first_, count_, width_, height_;
-    double rate_;
+    FrameRateRatio rate_;
     av::Converter converter_;
 };
 
@@ -163,14 +165,14 @@ bool WriteBytes(const std::string& path, const uint8_t* data, std::size_t size, 
 
 class SequenceWriter : public OutputSink {
 public:
-    explicit SequenceWriter(std::string pattern) : pattern_(std::move(pattern)) {}
+    SequenceWriter(std::string pattern, int startNumber) : pattern_(std::move(pattern)), startNumber_(startNumber) {}
 
     bool Consume(int index, GWorldPtr frame, const std::vector<int16_t>&, std::string* error) override {
         if (Interrupted()) {
             *error = "interrupted";
             return false;
         }
-        std::string final = SequenceFileName(pattern_, index);
+        std::string final = SequenceFileName(pattern_, startNumber_ + index);
         std::string why;
         if (!WriteImageFile(frame, ImageKindOf(pattern_), files_.Add(final), &why)) {
             *error = final + ": " + why;
@@ -183,6 +185,7 @@ public:
 
 private:
     std::string pattern_;
+    int startNumber_;
     PendingFiles files_;
 };
 
@@ -220,22 +223,27 @@ std::string SequenceFileName(const std::string& pattern, int number) {
     return p.prefix + digits + p.suffix;
 }
 
-std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, double frameRate, std::string* error) {
+std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, FrameRateRatio frameRate, int startNumber,
+                                               std::string* error) {
     if (ImageKindOf(pattern) == ImageKind::None) {
         *error = pattern + ": image sequences must be .png, .ppm or .pam files";
         return nullptr;
     }
-    int first = 0;
+    // Without a start number, as FFmpeg does: the first of 0 to 4 that exists.
+    const int lowest = startNumber < 0 ? 0 : startNumber, highest = startNumber < 0 ? 4 : startNumber;
+    int first = lowest;
     std::string lookup;
-    while (first < 5 && !InputExists(SequenceFileName(pattern, first), &lookup) && lookup.empty()) ++first;
+    while (first <= highest && !InputExists(SequenceFileName(pattern, first), &lookup) && lookup.empty()) ++first;
     if (!lookup.empty()) return *error = lookup, nullptr;
-    if (first == 5) {
-        *error = pattern + ": no file matches the pattern (looked for " + SequenceFileName(pattern, 0) + " to " +
-                 SequenceFileName(pattern, 4) + ")";
+    if (first > highest) {
+        *error = pattern + ": no file matches the pattern (looked for " + SequenceFileName(pattern, lowest) +
+                 (lowest == highest ? "" : " to " + SequenceFileName(pattern, highest)) + ")";
         return nullptr;
     }
     int count = 1;
-    while (count < 1000000000 && InputExists(SequenceFileName(pattern, first + count), &lookup)) ++count;
+    while (count < 1000000000 && first <= INT32_MAX - count &&
+           InputExists(SequenceFileName(pattern, first + count), &lookup))
+        ++count;
     if (!lookup.empty()) return *error = lookup, nullptr;
     av::FramePtr frame = DecodeImage(SequenceFileName(pattern, first), error);
     if (!frame) return nullptr;
@@ -247,13 +255,13 @@ std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, doubl
     return std::make_unique<ImageSequenceClip>(pattern, first, count, frame->width, frame->height, frameRate);
 }
 
-std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, std::string* error) {
+std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, int startNumber, std::string* error) {
     if (ImageKindOf(pattern) == ImageKind::None) {
         *error = pattern + ": image sequences must be .png, .ppm or .pam files";
         return nullptr;
     }
     if (!CheckOutputFolder(pattern, error)) return nullptr;
-    return std::make_unique<SequenceWriter>(pattern);
+    return std::make_unique<SequenceWriter>(pattern, startNumber);
 }
 
 bool WriteImageFile(GWorldPtr world, ImageKind kind, const std::string& path, std::string* error) {

@@ -24,12 +24,15 @@ bool LooksLikePattern(const std::string& path);
 // The file of frame `number`: the pattern with its directive replaced, %% made %.
 std::string SequenceFileName(const std::string& pattern, int number);
 
-// The frames of a sequence: numbered on from the first of 0 to 4 that exists, for as
-// long as the numbers follow without a gap. Null with "PATTERN: ..." when none exists.
-std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, double frameRate, std::string* error);
+// The frames of a sequence: numbered on from `startNumber` (below 0: the first of 0 to 4
+// that exists), for as long as the numbers follow without a gap. Null with "PATTERN: ..."
+// when none exists.
+std::unique_ptr<FrameSource> OpenImageSequence(const std::string& pattern, FrameRateRatio frameRate, int startNumber,
+                                               std::string* error);
 
-// Writes frame i as the pattern's file for i; nothing is renamed into place before Finish.
-std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, std::string* error);
+// Writes frame i as the pattern's file for startNumber + i; nothing is renamed into place
+// before Finish.
+std::unique_ptr<OutputSink> OpenSequenceWriter(const std::string& pattern, int startNumber, std::string* error);
 
 // Writes the world as the kind of `kind` to `path` as it is (no temporary name).
 bool WriteImageFile(GWorldPtr world, ImageKind kind, const std::string& path, std::string* error);

@@ -119,14 +119,15 @@ std::string DescribeClip(const std::string& path, const FrameSource& clip, bool 
     // Built as a string: a path has no length limit.
     const std::string frames = std::to_string(clip.FrameCount()), width = std::to_string(clip.Width()),
                       height = std::to_string(clip.Height()), rate = Format("%.6g", clip.FrameRate()),
+                      exact = RateText(clip.ExactFrameRate()),
                       sampleRate = std::to_string(clip.AudioSampleRate()),
                       channels = std::to_string(clip.AudioChannels());
     if (json)
         return ", \"clip\": {\"path\": " + Json(path) + ", \"frames\": " + frames + ", \"width\": " + width +
-               ", \"height\": " + height + ", \"frameRate\": " + rate + ", \"sampleRate\": " + sampleRate +
+               ", \"height\": " + height + ", \"frameRate\": " + rate + ", \"frameRateExact\": " + Json(exact) + ", \"sampleRate\": " + sampleRate +
                ", \"channels\": " + channels + "}}\n";
-    return "clip     " + path + "\nframes   " + frames + "\nsize     " + width + "x" + height + "\nrate     " + rate +
-           " frames/s\naudio    " + sampleRate + " Hz, " + channels + " channels\n";
+    return "clip     " + path + "\nframes   " + frames + "\nsize     " + width + "x" + height + "\nrate     " + exact +
+           " frames/s" + (exact == rate ? "" : " (" + rate + ")") + "\naudio    " + sampleRate + " Hz, " + channels + " channels\n";
 }
 
 int RunInfo(const OptionValues& args) {

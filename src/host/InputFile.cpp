@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace host {
@@ -77,6 +78,36 @@ bool ReadInputFile(const std::string& path, std::uintmax_t maxBytes, std::vector
     ::close(fd);
     if (!error->empty()) bytes->clear();
     return error->empty();
+}
+
+StandardInputCopy::~StandardInputCopy() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool StandardInputCopy::Take(std::string* error) {
+    if (::isatty(STDIN_FILENO)) return *error = "-: standard input is a terminal; pipe a stream into it", false;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string name = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tonefade-stdin-XXXXXX";
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) return *error = name + ": cannot keep standard input (" + std::strerror(errno) + ")", false;
+    ::unlink(name.c_str());
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return *error = std::string("-: cannot read standard input (") + std::strerror(errno) + ")", false;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = ::write(fd_, buffer + done, std::size_t(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0)
+                return *error = std::string("-: cannot keep standard input (") + std::strerror(errno) + ")", false;
+            done += put;
+        }
+    }
+    if (::lseek(fd_, 0, SEEK_END) == 0) return *error = "-: nothing came on standard input", false;
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+    return true;
 }
 
 }  // namespace host

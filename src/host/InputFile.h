@@ -26,4 +26,23 @@ bool CheckInputFile(const std::string& path, std::string* error, std::uintmax_t 
 bool ReadInputFile(const std::string& path, std::uintmax_t maxBytes, std::vector<std::uint8_t>* bytes,
                    std::string* error);
 
+// Standard input ("-") kept whole in a file that has no name, so that the reader can seek
+// in it and count its frames (the plug-in is told the clip's length before the first
+// frame): an unlinked temporary file in $TMPDIR, opened by its /proc/self/fd path. Nothing
+// is left behind however the process ends.
+class StandardInputCopy {
+public:
+    StandardInputCopy() = default;
+    ~StandardInputCopy();
+    StandardInputCopy(const StandardInputCopy&) = delete;
+    StandardInputCopy& operator=(const StandardInputCopy&) = delete;
+    // False with the reason when standard input is a terminal, or cannot be read or kept.
+    bool Take(std::string* error);
+    const std::string& Path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
 }  // namespace host

@@ -11,10 +11,18 @@
 namespace host {
 
 std::string DefaultBundlePath() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return "Tonefade.bundle";
-    return (exe.parent_path().parent_path() / "Tonefade.bundle").string();
+    // In the build tree the bundle lies beside bin/; an installed host finds it where
+    // `cmake --install` put it, relative to its own folder, so the prefix can move.
+    fs::path built = exe.parent_path().parent_path() / "Tonefade.bundle";
+#ifdef TONEFADE_INSTALLED_BUNDLE
+    fs::path installed = (exe.parent_path() / TONEFADE_INSTALLED_BUNDLE).lexically_normal();
+    if (!fs::is_directory(built, ec) && fs::is_directory(installed, ec)) return installed.string();
+#endif
+    return built.string();
 }
 
 bool LoadPluginBundle(const std::string& bundlePath, LoadedPlugin* plugin, std::string* error) {

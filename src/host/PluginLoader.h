@@ -14,7 +14,8 @@ struct LoadedPlugin {
     std::string bundlePath;
 };
 
-// The bundle built beside this program: <dir of the executable>/../Tonefade.bundle.
+// The bundle built beside this program, <dir of the executable>/../Tonefade.bundle, or
+// for an installed program the one installed with it (<prefix>/lib/tonefade/Tonefade.bundle).
 std::string DefaultBundlePath();
 // False with a one-line reason when the bundle is missing or broken.
 bool LoadPluginBundle(const std::string& bundlePath, LoadedPlugin* plugin, std::string* error);

@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "HostJob.h"
 #include "ImageSequence.h"
+#include "InputFile.h"
 #include "Progress.h"
 #include "RenderDriver.h"
 #include "SettingsCommand.h"
@@ -41,6 +43,7 @@ public:
     int AudioSampleRate() const override { return inner_.AudioSampleRate(); }
     int AudioChannels() const override { return inner_.AudioChannels(); }
     std::vector<int32_t> DisplayMatrix() const override { return inner_.DisplayMatrix(); }
+    FrameRateRatio ExactFrameRate() const override { return inner_.ExactFrameRate(); }
     const std::string& LastError() const { return lastError_; }
 
 private:
@@ -57,7 +60,40 @@ struct RenderSettings {
     ReaderOptions reader;
     Overwrite overwrite = Overwrite::Ask;
     std::string progress;  // --progress: a file, "-" or none
+    OutputSpec encoding;  // the encoder's choices and the sequence's numbering
 };
+
+// "5M", "800k" or "2500000" bits per second.
+int64_t ParseBitRate(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const double scale = *end == 'k' || *end == 'K' ? 1e3 : *end == 'M' ? 1e6 : *end == 'G' ? 1e9 : 1;
+    if (scale != 1) ++end;
+    if (end == text.c_str() || *end != '\0' || !(value > 0) || value * scale < 1000 || value * scale > 1e11)
+        throw UsageError("--bitrate takes bits per second from 1k to 100G, as 5M or 800k, not '" + text + "'");
+    return int64_t(std::llround(value * scale));
+}
+
+// What applies to an encoded OUTPUT only is refused for the others, never ignored.
+void ReadEncoding(const OptionValues& args, const std::string& output, OutputSpec* spec) {
+    spec->startNumber = int(args.Integer("--start-number"));
+    if (args.Given("--crf") && args.Given("--bitrate")) throw UsageError("give --crf or --bitrate, not both");
+    const bool encoded = !IsSequencePattern(output) && output != "/dev/null";
+    for (const char* name : {"--codec", "--crf", "--bitrate", "--pix-fmt"})
+        if (args.Given(name) && !encoded)
+            throw UsageError(std::string(name) + " applies to a video file or stream; " + output +
+                             " is written as it is");
+    spec->codec = args.Text("--codec");
+    spec->pixelFormat = args.Text("--pix-fmt");
+    if (args.Given("--crf")) spec->crf = int(args.Integer("--crf"));
+    if (args.Given("--bitrate")) spec->bitRate = ParseBitRate(args.Text("--bitrate"));
+    if (!IsStandardStream(output) && args.Given("-f"))
+        throw UsageError("-f names the format of a stream to standard output (OUTPUT -); a file's type comes from "
+                         "its name");
+    std::string why;
+    if (IsStandardStream(output) && (spec->streamFormat = StreamFormatName(args.Text("-f"), &why)).empty())
+        throw UsageError(why);
+}
 
 RenderSettings ParseRender(const OptionValues& args) {
     RenderSettings s;
@@ -73,11 +109,25 @@ RenderSettings ParseRender(const OptionValues& args) {
     s.pass.start = int(args.Integer("--start"));
     s.framesGiven = args.Given("--frames");
     if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
-    s.reader.sequenceRate = args.Number("--rate");
+    if (!ParseRate(args.Text("--rate"), &s.reader.sequenceRate) || s.reader.sequenceRate.Value() > 1000 ||
+        s.reader.sequenceRate.Value() < 0.001)
+        throw UsageError("--rate takes frames per second from 0.001 to 1000, as 25, 29.97 or 30000/1001, not '" +
+                         args.Text("--rate") + "'");
+    if (args.Given("--start-number")) s.reader.sequenceStart = int(args.Integer("--start-number"));
+    if (args.Given("--input-pix-fmt")) {
+        if (!args.Given("--size")) throw UsageError("raw frames (--input-pix-fmt) need their size: --size WxH");
+        s.reader.rawPixelFormat = args.Text("--input-pix-fmt");
+        s.reader.rawWidth = s.width;
+        s.reader.rawHeight = s.height;
+    }
     s.reader.threads = int(args.Integer("--threads"));
     s.overwrite = ReadOverwrite(args);
     s.progress = args.Text("--progress");
-    if (s.output != "/dev/null" && SameFile(s.input, s.output))
+    if (s.progress == "-" && IsStandardStream(s.output))
+        throw UsageError("--progress - and OUTPUT - would both write to standard output; give --progress a file");
+    ReadEncoding(args, s.output, &s.encoding);
+    if (s.output != "/dev/null" && !IsStandardStream(s.output) && !IsStandardStream(s.input) &&
+        SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
     if (!KnownOutputType(s.output, &why)) throw UsageError(why);
@@ -89,6 +139,33 @@ std::unique_ptr<FrameSource> OpenInput(const std::string& path, const ReaderOpti
     std::unique_ptr<FrameSource> clip = OpenClip(path, options, &error);
     if (!clip) throw JobFailure(error);
     return clip;
+}
+
+// The clip from INPUT, or from standard input kept whole in `copy`.
+std::unique_ptr<FrameSource> OpenRenderInput(const RenderSettings& s, StandardInputCopy* copy) {
+    if (!IsStandardStream(s.input)) return OpenInput(s.input, s.reader);
+    std::string error;
+    if (!copy->Take(&error)) throw JobFailure(error);
+    std::unique_ptr<FrameSource> clip = OpenClip(copy->Path(), s.reader, &error);
+    // The copy's /proc name means nothing to the user.
+    if (clip) return clip;
+    if (error.compare(0, copy->Path().size(), copy->Path()) != 0) throw JobFailure(error);
+    std::string shown = "-";
+    throw JobFailure(shown.append(error, copy->Path().size()));
+}
+
+// The output takes the clip's exact rate, sound and orientation, with the user's encoder.
+OutputSpec OutputFormat(const RenderSettings& s, const FrameSource& clip) {
+    OutputSpec format = s.encoding;
+    format.width = s.width;
+    format.height = s.height;
+    format.rate = clip.ExactFrameRate();
+    format.frameRate = format.rate.Value();
+    format.sampleRate = clip.AudioSampleRate();
+    format.channels = clip.AudioChannels();
+    format.threads = s.reader.threads;
+    format.displayMatrix = clip.DisplayMatrix();
+    return format;
 }
 
 // A proxy is what the editor shows while editing: small frames, 240 lines high.
@@ -139,9 +216,11 @@ void CallGetInfo(const LoadedPlugin& plugin, HostSession& session) {
 
 // The files the render will write: one per frame of a sequence.
 std::vector<std::string> RenderOutputs(const RenderSettings& s, int count) {
+    if (IsStandardStream(s.output)) return {};
     if (!IsSequencePattern(s.output)) return {s.output};
     std::vector<std::string> files;
-    for (int i = s.pass.start; i < s.pass.start + count; ++i) files.push_back(SequenceFileName(s.output, i));
+    for (int i = s.pass.start; i < s.pass.start + count; ++i)
+        files.push_back(SequenceFileName(s.output, s.encoding.startNumber + i));
     return files;
 }
 
@@ -165,17 +244,16 @@ int RunRender(const OptionValues& args) {
     RenderSettings s = ParseRender(args);
     InstallInterruptHandlers();
     LoadedPlugin plugin = LoadPluginFor(s.common);
-    std::unique_ptr<FrameSource> source = OpenInput(s.input, s.reader);
+    StandardInputCopy standardInput;
+    std::unique_ptr<FrameSource> source = OpenRenderInput(s, &standardInput);
     RecordingClip clip(*source);
     CheckSegment(s, clip);
     ChooseSize(clip, s.pass.proxy, &s.width, &s.height);
     CheckFrameSize(s.width, s.height);
     const int count = s.framesGiven ? s.pass.count : clip.FrameCount() - s.pass.start;
     if (!ConfirmOverwrite(RenderOutputs(s, count), s.overwrite)) return ReportInterrupted(s.output);
-    OutputSpec format{s.width, s.height, clip.FrameRate(), clip.AudioSampleRate(), clip.AudioChannels(),
-                    s.reader.threads, clip.DisplayMatrix()};
     std::string error;
-    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, format, &error);
+    std::unique_ptr<OutputSink> sink = OpenOutput(s.output, OutputFormat(s, clip), &error);
     if (!sink) throw JobFailure(error);
     HostSession session(clip, s.width, s.height);
     CallGetInfo(plugin, session);
@@ -233,7 +311,7 @@ int RunThumbnail(const OptionValues& args) {
     // would leave an empty picture, which must not pass for a thumbnail.
     if (r != kPluginOK || !clip.LastError().empty()) {
         PassResult failed{r, "kPlugFilePlaceHolder", frame, 0, {}};
-        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}, {}}, failed, clip));
+        throw JobFailure(PassFailure(RenderSettings{input, output, common, {}, 0, 0, false, {}, {}, {}, {}}, failed, clip));
     }
     if (!WriteThumbnail(session.Target(), kind, output)) return ReportInterrupted(output);
     if (!common.quiet)
@@ -250,11 +328,11 @@ constexpr long kMaxFrames = 100000000;
 constexpr Argument kRenderArguments[] = {
     {.name = "INPUT",
      .help = "a video file FFmpeg reads, or an image sequence: frames/%04d.png, .ppm or .pam (numbered on from the "
-             "first of 0 to 4 that exists)"},
+             "first of 0 to 4 that exists, or --start-number); - reads a stream (nut, y4m, ...) from standard input"},
     {.name = "OUTPUT",
      .help = ".mp4 (H.264 when available, else MPEG-4), .mkv, .mov, ... with the sound; an image sequence "
              "out/%04d.png, .ppm or .pam (exact pixels, PAM keeps alpha; file numbers are the clip's frame numbers "
-             "from 0); /dev/null writes nothing"},
+             "from 0, or --start-number); - writes a stream to standard output (with -f); /dev/null writes nothing"},
 };
 
 constexpr Option kRenderOptions[] = {
@@ -275,8 +353,32 @@ constexpr Option kRenderOptions[] = {
      .help = "how many frames to render. The plug-in sees the whole clip, so segments join into exactly one full "
              "render",
      .defaultNote = "to the end", .min = 1, .max = kMaxFrames},
-    {.name = "--rate", .kind = OptionKind::Number, .value = "FPS", .help = "the frame rate of an image-sequence input",
-     .byDefault = "30", .min = 0.001, .max = 1000},
+    {.name = "--rate", .kind = OptionKind::Text, .value = "FPS",
+     .help = "the frame rate of an image-sequence input: 25, 29.97 or 30000/1001", .byDefault = "30",
+     .noun = "a frame rate"},
+    {.name = "--start-number", .kind = OptionKind::Integer, .value = "N",
+     .help = "the file number of the first frame of an image sequence, read or written (1001 for VFX sequences)",
+     .defaultNote = "the first of 0 to 4 that exists for INPUT, 0 for OUTPUT", .min = 0, .max = 1000000000},
+    {.name = "--codec", .kind = OptionKind::Text, .value = "NAME",
+     .help = "the video encoder or codec of an encoded OUTPUT: libx264, libx265, libvpx-vp9, ffv1, prores_ks, "
+             "rawvideo, ...",
+     .defaultNote = "H.264 for .mp4, .mkv, .mov; the type's own otherwise", .noun = "an encoder name"},
+    {.name = "--crf", .kind = OptionKind::Integer, .value = "N",
+     .help = "constant quality for encoders that have it (x264, x265, VP9): lower is better",
+     .defaultNote = "18 for H.264", .min = 0, .max = 63},
+    {.name = "--bitrate", .kind = OptionKind::Text, .value = "RATE", .help = "the video bit rate: 5M, 800k",
+     .defaultNote = "constant quality", .noun = "a bit rate"},
+    {.name = "--pix-fmt", .kind = OptionKind::Text, .value = "FORMAT",
+     .help = "the pixel format of an encoded OUTPUT: yuv420p (what players play; needs even sides), yuv444p, "
+             "yuv422p10le, ...",
+     .defaultNote = "yuv420p where the encoder takes it", .noun = "a pixel format"},
+    {.name = "--input-pix-fmt", .kind = OptionKind::Text, .value = "FORMAT",
+     .help = "reads INPUT (a file, or - for standard input) as raw frames with no header in this pixel format "
+             "(rgb24, yuv420p, ...), of --size and --rate",
+     .noun = "a pixel format"},
+    {.name = "-f", .kind = OptionKind::Text, .value = "FORMAT",
+     .help = "the format of a stream written to standard output (OUTPUT -): nut, y4m, rawvideo, matroska",
+     .byDefault = "nut", .noun = "a format"},
     {.name = "--threads", .kind = OptionKind::Integer, .value = "N", .help = "decoder and encoder threads",
      .byDefault = "0", .defaultNote = "0, FFmpeg chooses", .min = 0, .max = 64},
     {.name = "--progress", .kind = OptionKind::Text, .value = "FILE|-",

@@ -14,6 +14,10 @@
 #include "ImageSequence.h"
 #include "InputFile.h"
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 namespace host {
 
 namespace {
@@ -39,6 +43,7 @@ public:
     int Width() const override { return width_; }
     int Height() const override { return height_; }
     double FrameRate() const override { return rate_; }
+    FrameRateRatio ExactFrameRate() const override { return ratio_; }
     bool ReadFrame(int index, GWorldPtr world, std::string* error) override;
     std::vector<int16_t> FrameAudio(int index) override;
     int AudioSampleRate() const override { return audio_ ? audio_->SampleRate() : 0; }
@@ -64,6 +69,7 @@ private:
     int stream_ = -1;
     int width_ = 0, height_ = 0, count_ = 0;
     double rate_ = 30.0;
+    FrameRateRatio ratio_;
     int64_t originPts_ = 0;
     int current_ = -1;  // the frame now in frame_
     bool afterSeek_ = false;
@@ -72,8 +78,23 @@ private:
 
 bool VideoClip::OpenStream(const std::string& path, const ReaderOptions& options, std::string* error) {
     AVFormatContext* raw = nullptr;
+    // Raw frames say nothing of themselves: the demuxer is told their format, size and rate.
+    const AVInputFormat* format = nullptr;
+    AVDictionary* rawOptions = nullptr;
+    if (!options.rawPixelFormat.empty()) {
+        if (av_get_pix_fmt(options.rawPixelFormat.c_str()) == AV_PIX_FMT_NONE) {
+            *error = "--input-pix-fmt " + options.rawPixelFormat + ": no such pixel format (ffmpeg -pix_fmts lists them)";
+            return false;
+        }
+        format = av_find_input_format("rawvideo");
+        av_dict_set(&rawOptions, "pixel_format", options.rawPixelFormat.c_str(), 0);
+        av_dict_set(&rawOptions, "video_size",
+                    (std::to_string(options.rawWidth) + "x" + std::to_string(options.rawHeight)).c_str(), 0);
+        av_dict_set(&rawOptions, "framerate", RateText(options.sequenceRate).c_str(), 0);
+    }
     // Always a local file: a name like "take1:clip.mp4" is not a protocol.
-    int rc = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr);
+    int rc = avformat_open_input(&raw, ("file:" + path).c_str(), format, &rawOptions);
+    av_dict_free(&rawOptions);
     if (rc < 0) {
         *error = path + ": not a video file (" + av::ErrorText(rc) + ")";
         return false;
@@ -106,7 +127,7 @@ bool VideoClip::OpenStream(const std::string& path, const ReaderOptions& options
     height_ = par->height;
     displayMatrix_ = DisplayMatrixOf(raw->streams[stream_]);
     AVRational guess = av_guess_frame_rate(raw, raw->streams[stream_], nullptr);
-    if (guess.num > 0 && guess.den > 0) rate_ = av_q2d(guess);
+    if (guess.num > 0 && guess.den > 0) rate_ = av_q2d(guess), ratio_ = FrameRateRatio{guess.num, guess.den};
     return true;
 }
 
@@ -157,6 +178,8 @@ std::unique_ptr<VideoClip> VideoClip::Open(const std::string& path, const Reader
     int64_t pts = clip->frame_->best_effort_timestamp;
     clip->originPts_ = pts == AV_NOPTS_VALUE ? 0 : pts;
     double origin = double(clip->originPts_) * av_q2d(clip->input_->streams[clip->stream_]->time_base);
+    // Raw frames carry no sound (and their bytes must not be probed for some).
+    if (!options.rawPixelFormat.empty()) return clip;
     clip->audio_ = AudioReader::Open(path, origin, error);
     if (!clip->audio_ && !error->empty()) return nullptr;
     return clip;
@@ -239,7 +262,7 @@ std::vector<int16_t> VideoClip::FrameAudio(int index) {
 
 std::unique_ptr<FrameSource> OpenClip(const std::string& path, const ReaderOptions& options, std::string* error) {
     error->clear();
-    if (IsSequencePattern(path)) return OpenImageSequence(path, options.sequenceRate, error);
+    if (IsSequencePattern(path)) return OpenImageSequence(path, options.sequenceRate, options.sequenceStart, error);
     if (!CheckInputFile(path, error)) return nullptr;
     return VideoClip::Open(path, options, error);
 }

@@ -11,7 +11,12 @@ namespace host {
 
 struct ReaderOptions {
     int threads = 0;             // decoder threads; 0 lets FFmpeg choose
-    double sequenceRate = 30.0;  // frames per second of an image sequence
+    FrameRateRatio sequenceRate{};  // frames per second of an image sequence
+    int sequenceStart = -1;       // the first file number of a sequence; below 0: the first of 0 to 4
+    // Raw frames with no header: their pixel format ("rgb24") and size; the rate is
+    // sequenceRate. Empty for a file that says what it holds.
+    std::string rawPixelFormat{};
+    int rawWidth = 0, rawHeight = 0;
 };
 
 // Null with one line "INPUT: reason" when the input is missing, unreadable, not video,

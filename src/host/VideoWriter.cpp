@@ -56,9 +56,16 @@ bool TakesH264AndAac(const std::string& path) {
     return false;
 }
 
+// An encoder by its name ("libx264"), else the first for a codec of that name ("h264").
+const AVCodec* NamedEncoder(const std::string& name) {
+    if (const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str())) return codec;
+    const AVCodecDescriptor* desc = avcodec_descriptor_get_by_name(name.c_str());
+    return desc != nullptr ? avcodec_find_encoder(desc->id) : nullptr;
+}
+
 // The common containers get H.264 when there is a software encoder for it.
 const AVCodec* ChooseVideoEncoder(const AVOutputFormat* format, const std::string& path) {
-    if (TakesH264AndAac(path)) {
+    if (TakesH264AndAac(path) || (IsStandardStream(path) && std::strcmp(format->name, "matroska") == 0)) {
         if (const AVCodec* x264 = avcodec_find_encoder_by_name("libx264")) return x264;
         const AVCodec* h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
         if (h264 != nullptr && !(h264->capabilities & AV_CODEC_CAP_HARDWARE)) return h264;
@@ -79,18 +86,41 @@ bool Supports(const AVCodec* codec, AVPixelFormat format) {
     return false;
 }
 
-// 4:2:0 needs even sizes; odd ones go 4:4:4 where the encoder can, else are refused.
-AVPixelFormat ChoosePixelFormat(const AVCodec* codec, int width, int height) {
-    bool even = width % 2 == 0 && height % 2 == 0;
-    if (even && Supports(codec, AV_PIX_FMT_YUV420P)) return AV_PIX_FMT_YUV420P;
-    if (Supports(codec, AV_PIX_FMT_YUV444P)) return AV_PIX_FMT_YUV444P;
-    if (codec->pix_fmts != nullptr && !even) return AV_PIX_FMT_NONE;
+// What players play: 4:2:0 where the encoder takes it, else the encoder's first format.
+AVPixelFormat DefaultPixelFormat(const AVCodec* codec) {
+    if (Supports(codec, AV_PIX_FMT_YUV420P)) return AV_PIX_FMT_YUV420P;
     return codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+}
+
+// The requested format (or the default) when the encoder takes it and the frame size
+// fits its chroma planes; else NONE with the reason. An odd size is never quietly given
+// another format: 4:4:4 plays in fewer players than the 4:2:0 asked for.
+AVPixelFormat ChoosePixelFormat(const AVCodec* codec, const std::string& requested, int width, int height,
+                                std::string* why) {
+    AVPixelFormat format = requested.empty() ? DefaultPixelFormat(codec) : av_get_pix_fmt(requested.c_str());
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    if (desc == nullptr) return *why = "no pixel format " + requested + " (ffmpeg -pix_fmts lists them)", AV_PIX_FMT_NONE;
+    if (codec->pix_fmts != nullptr && !Supports(codec, format)) {
+        std::string takes;
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+            takes += std::string(takes.empty() ? "" : ", ") + av_get_pix_fmt_name(*p);
+        *why = std::string("the ") + codec->name + " encoder takes no " + desc->name + "; it takes " + takes;
+        return AV_PIX_FMT_NONE;
+    }
+    const int cw = 1 << desc->log2_chroma_w, ch = 1 << desc->log2_chroma_h;
+    if (width % cw != 0 || height % ch != 0) {
+        const int evenW = (width + cw - 1) / cw * cw, evenH = (height + ch - 1) / ch * ch;
+        *why = std::string(desc->name) + " needs frame sides divisible by " + std::to_string(std::max(cw, ch)) +
+               ", and " + std::to_string(width) + "x" + std::to_string(height) + " is not: give --size " +
+               std::to_string(evenW) + "x" + std::to_string(evenH) + ", or --pix-fmt yuv444p (fewer players play it)";
+        return AV_PIX_FMT_NONE;
+    }
+    return format;
 }
 
 // False for encoders that take only palettes or fewer than 8 bits a colour (GIF).
 bool WritesFullColour(const AVCodec* codec) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(ChoosePixelFormat(codec, 2, 2));
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(DefaultPixelFormat(codec));
     return desc != nullptr && !(desc->flags & AV_PIX_FMT_FLAG_PAL) && desc->comp[0].depth >= 8;
 }
 
@@ -180,6 +210,8 @@ public:
 
 private:
     bool AddVideoStream(std::string* error);
+    const AVCodec* VideoEncoder(std::string* error);
+    bool ChooseQuality(const AVCodec* codec, AVDictionary** options, std::string* error);
     bool SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, std::string* error);
     bool OpenAudioEncoder(const AVCodec* codec, std::string* why);
     bool SetUpAudioEncoder(std::string* why);
@@ -217,7 +249,9 @@ bool VideoWriter::Open(const std::string& path, const OutputSpec& format, std::s
     path_ = path;
     spec_ = format;
     AVFormatContext* raw = nullptr;
-    int rc = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
+    const bool stream = IsStandardStream(path);
+    int rc = stream ? avformat_alloc_output_context2(&raw, nullptr, format.streamFormat.c_str(), nullptr)
+                    : avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
     if (rc < 0 || raw == nullptr) return Fail("FFmpeg writes no file of this type", rc, error);
     output_.reset(raw);
     if (!videoFrame_ || !audioFrame_ || !resampled_ || !packet_) return Fail("out of memory", AVERROR(ENOMEM), error);
@@ -228,9 +262,10 @@ bool VideoWriter::Open(const std::string& path, const OutputSpec& format, std::s
         audio_.reset();
     }
     if (audio_ && !AddStream(audio_.get(), &audioStream_, error)) return false;
-    // Always a local file: a name like "take1:final.mp4" is not a protocol.
-    std::string temporary = files_.Add(path);
-    if ((rc = avio_open(&raw->pb, ("file:" + temporary).c_str(), AVIO_FLAG_WRITE)) < 0)
+    // Always a local file: a name like "take1:final.mp4" is not a protocol. A stream goes
+    // out as it is made; there is nothing to rename.
+    const std::string target = stream ? "pipe:1" : "file:" + files_.Add(path);
+    if ((rc = avio_open(&raw->pb, target.c_str(), AVIO_FLAG_WRITE)) < 0)
         return Fail("cannot be written", rc, error);
     if ((rc = avformat_write_header(raw, nullptr)) < 0) return Fail("cannot start the file", rc, error);
     return true;
@@ -251,7 +286,7 @@ bool VideoWriter::SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, 
     ctx->width = spec_.width;
     ctx->height = spec_.height;
     ctx->pix_fmt = format;
-    AVRational rate = av_d2q(spec_.frameRate, 100000);
+    AVRational rate{spec_.rate.num, spec_.rate.den};
     ctx->time_base = av_inv_q(rate);
     ctx->framerate = rate;
     // A key frame every two seconds keeps seeking in the result cheap for an editor.
@@ -265,18 +300,7 @@ bool VideoWriter::SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, 
     ctx->color_range = fullRange_ ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
-    if (std::strcmp(codec->name, "libx264") == 0) {
-        av_dict_set(&options, "preset", "fast", 0);
-        av_dict_set(&options, "crf", "18", 0);
-    } else if (std::strncmp(codec->name, "libvpx", 6) == 0) {
-        av_dict_set(&options, "crf", "24", 0);  // constant quality (with no bit-rate cap)
-        av_dict_set(&options, "b", "0", 0);
-        av_dict_set(&options, "deadline", "good", 0);
-        av_dict_set(&options, "cpu-used", "4", 0);
-    } else {
-        ctx->flags |= AV_CODEC_FLAG_QSCALE;  // constant quality, not the low default bit rate
-        ctx->global_quality = FF_QP2LAMBDA * 3;
-    }
+    if (!ChooseQuality(codec, &options, error)) return false;
     int rc = avcodec_open2(ctx, codec, &options);
     av_dict_free(&options);
     // The context forgets its codec when the open fails: the name comes from `codec`.
@@ -284,14 +308,59 @@ bool VideoWriter::SetUpVideoEncoder(const AVCodec* codec, AVPixelFormat format, 
     return true;
 }
 
+// The user's --crf or --bitrate, else the quality the host chooses for the encoder.
+bool VideoWriter::ChooseQuality(const AVCodec* codec, AVDictionary** options, std::string* error) {
+    AVCodecContext* ctx = video_.get();
+    const bool takesCrf = ctx->priv_data != nullptr && av_opt_find(ctx->priv_data, "crf", nullptr, 0, 0) != nullptr;
+    if (spec_.crf >= 0 && !takesCrf)
+        return Fail(std::string("the ") + codec->name + " encoder has no constant quality (--crf); give --bitrate", 0,
+                    error);
+    const bool vpx = std::strncmp(codec->name, "libvpx", 6) == 0;
+    if (spec_.crf >= 0) {
+        av_dict_set_int(options, "crf", spec_.crf, 0);
+        if (vpx) av_dict_set(options, "b", "0", 0);  // constant quality with no bit-rate cap
+    } else if (spec_.bitRate > 0) {
+        ctx->bit_rate = spec_.bitRate;
+    } else if (std::strcmp(codec->name, "libx264") == 0) {
+        av_dict_set(options, "crf", "18", 0);
+    } else if (vpx) {
+        av_dict_set(options, "crf", "24", 0);
+        av_dict_set(options, "b", "0", 0);
+    } else {
+        ctx->flags |= AV_CODEC_FLAG_QSCALE;  // constant quality, not the low default bit rate
+        ctx->global_quality = FF_QP2LAMBDA * 3;
+    }
+    if (std::strcmp(codec->name, "libx264") == 0) av_dict_set(options, "preset", "fast", 0);
+    if (vpx) {
+        av_dict_set(options, "deadline", "good", 0);
+        av_dict_set(options, "cpu-used", "4", 0);
+    }
+    return true;
+}
+
+const AVCodec* VideoWriter::VideoEncoder(std::string* error) {
+    if (spec_.codec.empty()) {
+        const AVCodec* codec = ChooseVideoEncoder(output_->oformat, path_);
+        if (codec == nullptr) Fail("no video encoder for this type of file", 0, error);
+        return codec;
+    }
+    const AVCodec* codec = NamedEncoder(spec_.codec);
+    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO)
+        return Fail("FFmpeg here has no video encoder " + spec_.codec + " (ffmpeg -encoders lists them)", 0, error),
+               nullptr;
+    if (avformat_query_codec(output_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0)
+        return Fail(std::string("a ") + output_->oformat->name + " file cannot hold " + codec->name + " video", 0,
+                    error),
+               nullptr;
+    return codec;
+}
+
 bool VideoWriter::AddVideoStream(std::string* error) {
-    const AVCodec* codec = ChooseVideoEncoder(output_->oformat, path_);
-    if (codec == nullptr) return Fail("no video encoder for this type of file", 0, error);
-    AVPixelFormat format = ChoosePixelFormat(codec, spec_.width, spec_.height);
-    if (format == AV_PIX_FMT_NONE)
-        return Fail(std::string(codec->name) + " needs even frame sizes, and " + std::to_string(spec_.width) + "x" +
-                        std::to_string(spec_.height) + " is not",
-                    0, error);
+    const AVCodec* codec = VideoEncoder(error);
+    if (codec == nullptr) return false;
+    std::string why;
+    AVPixelFormat format = ChoosePixelFormat(codec, spec_.pixelFormat, spec_.width, spec_.height, &why);
+    if (format == AV_PIX_FMT_NONE) return Fail(why, 0, error);
     video_.reset(avcodec_alloc_context3(codec));
     if (!video_) return Fail("out of memory", AVERROR(ENOMEM), error);
     if (!SetUpVideoEncoder(codec, format, error) || !AddStream(video_.get(), &videoStream_, error)) return false;
@@ -437,13 +506,24 @@ bool VideoWriter::Finish(std::string* error) {
     int rc = av_write_trailer(output_.get());
     if (rc < 0) return Fail("cannot finish the file", rc, error);
     if (output_->pb != nullptr && (rc = avio_closep(&output_->pb)) < 0) return Fail("cannot be written", rc, error);
-    return files_.Commit(error);
+    return IsStandardStream(path_) || files_.Commit(error);
 }
 
 }  // namespace
 
+std::string StreamFormatName(const std::string& name, std::string* why) {
+    const std::string wanted = name == "y4m" ? "yuv4mpegpipe" : name == "mkv" ? "matroska" : name;
+    const AVOutputFormat* format = av_guess_format(wanted.c_str(), nullptr, nullptr);
+    if (format == nullptr || std::strcmp(format->name, wanted.c_str()) != 0)
+        return *why = "-f " + name + ": FFmpeg here writes no such format (nut, y4m, rawvideo, matroska, ...)", "";
+    if ((format->flags & AVFMT_NOFILE) || format->video_codec == AV_CODEC_ID_NONE ||
+        std::strcmp(format->name, "image2") == 0)
+        return *why = "-f " + name + ": not a format for a video stream; use nut, y4m, rawvideo or matroska", "";
+    return wanted;
+}
+
 bool KnownOutputType(const std::string& path, std::string* error) {
-    if (IsNullOutput(path)) return true;
+    if (IsNullOutput(path) || IsStandardStream(path)) return true;
     const std::string problem = OutputTypeProblem(path);
     if (problem.empty()) return true;
     *error = path + ": " + problem;
@@ -453,8 +533,8 @@ bool KnownOutputType(const std::string& path, std::string* error) {
 std::unique_ptr<OutputSink> OpenOutput(const std::string& path, const OutputSpec& format, std::string* error) {
     if (IsNullOutput(path)) return std::make_unique<NullSink>();
     if (!KnownOutputType(path, error)) return nullptr;
-    if (IsSequencePattern(path)) return OpenSequenceWriter(path, error);
-    if (!CheckOutputFolder(path, error)) return nullptr;
+    if (IsSequencePattern(path)) return OpenSequenceWriter(path, format.startNumber, error);
+    if (!IsStandardStream(path) && !CheckOutputFolder(path, error)) return nullptr;
     auto writer = std::make_unique<VideoWriter>();
     if (!writer->Open(path, format, error)) return nullptr;
     return writer;

@@ -142,7 +142,7 @@ const RefusalCase kRefusals[] = {
      "clip.h261: the h261 encoder refused these frames (invalid argument)"},
     // Files that are missing or not what their names say.
     {"MissingInput", {"render", "@/in/nothere.mp4", "@/out/x.mkv"}, 1, "in/nothere.mp4: no such file"},
-    {"DashIsAFileName", {"render", "-", "@/out/x.mkv"}, 1, "-: no such file"},
+    {"DashReadsStandardInput", {"render", "-", "@/out/x.mkv"}, 1, "-: nothing came on standard input"},
     {"FolderAsInput", {"render", "@/in", "@/out/x.mkv"}, 1, "is a folder"},
     {"OutputFolderMissing", {"render", "@/in/%04d.ppm", "@/nofolder/x.mkv"}, 1, "does not exist"},
     {"SequenceFolderMissing", {"render", "@/in/%04d.ppm", "@/nofolder/%04d.png"}, 1, "does not exist"},
