@@ -117,7 +117,7 @@ struct Callbacks {
                                       height + s.faults_.getFrameWrongSize, &outOfMemory);
         if (world == nullptr) return outOfMemory ? kPluginOutOfMemory : kPluginCantGetNeededFrame;
         void* key = reinterpret_cast<void*>(std::intptr_t(s.nextCookie_++));
-        s.loans_[key] = HostSession::Loan{world, frameNumber};
+        s.loans_[key] = HostSession::Loan{world, toolbox::GWorldSerial(world), frameNumber};
         *frame = world;
         *cookie = key;
         return kPluginOK;
@@ -125,19 +125,19 @@ struct Callbacks {
 
     // The frame at the asked size: read straight into the lent world when the sizes agree.
     static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height, bool* outOfMemory) {
-        GWorldPtr world = NewWorld(width, height);
+        GWorldPtr world = s.TakeWorld(width, height);
         *outOfMemory = world == nullptr;
         if (world == nullptr) return nullptr;
         if (width == s.clip_.Width() && height == s.clip_.Height()) {
             if (s.clip_.ReadFrame(frameNumber, world, nullptr)) return world;
-            DisposeGWorld(world);
+            s.GiveBackWorld(world, toolbox::GWorldSerial(world));
             return nullptr;
         }
         if (s.nativeIndex_ != frameNumber) {
             if (s.nativeFrame_ == nullptr) s.nativeFrame_ = NewWorld(s.clip_.Width(), s.clip_.Height());
             *outOfMemory = s.nativeFrame_ == nullptr;
             if (s.nativeFrame_ == nullptr || !s.clip_.ReadFrame(frameNumber, s.nativeFrame_, nullptr)) {
-                DisposeGWorld(world);
+                s.GiveBackWorld(world, toolbox::GWorldSerial(world));
                 return nullptr;
             }
             s.nativeIndex_ = frameNumber;
@@ -154,7 +154,7 @@ struct Callbacks {
         auto it = s.loans_.find(cookie);
         if (cookie != nullptr && it == s.loans_.end()) return kPluginBadParams;
         if (it != s.loans_.end()) {
-            DisposeGWorld(it->second.world);  // harmless when the plug-in disposed of it already
+            s.GiveBackWorld(it->second.world, it->second.serial);
             s.loans_.erase(it);
         }
         // A failing release still takes the frame back: only the answer is wrong.
@@ -240,8 +240,36 @@ HostSession::HostSession(FrameSource& clip, int targetWidth, int targetHeight)
     gCurrentSession = this;
 }
 
+GWorldPtr HostSession::TakeWorld(int width, int height) {
+    while (!spare_.empty()) {
+        const Spare spare = spare_.back();
+        spare_.pop_back();
+        if (toolbox::GWorldSerial(spare.world) != spare.serial) continue;
+        Rect bounds;
+        GetPixBounds(GetGWorldPixMap(spare.world), &bounds);
+        if (bounds.right == width && bounds.bottom == height) {
+            // Lent as if new: unlocked. Every pixel is written before the plug-in sees it.
+            SetPixelsState(GetGWorldPixMap(spare.world), 0);
+            return spare.world;
+        }
+        DisposeGWorld(spare.world);
+    }
+    return NewWorld(width, height);
+}
+
+void HostSession::GiveBackWorld(GWorldPtr world, UInt64 serial) {
+    if (world == nullptr || serial == 0 || toolbox::GWorldSerial(world) != serial) return;
+    if (spare_.size() < kMaxSpareWorlds)
+        spare_.push_back(Spare{world, serial});
+    else
+        DisposeGWorld(world);
+}
+
 HostSession::~HostSession() {
-    for (auto& [cookie, loan] : loans_) DisposeGWorld(loan.world);
+    for (auto& [cookie, loan] : loans_)
+        if (toolbox::GWorldSerial(loan.world) == loan.serial) DisposeGWorld(loan.world);
+    for (const Spare& spare : spare_)
+        if (toolbox::GWorldSerial(spare.world) == spare.serial) DisposeGWorld(spare.world);
     if (nativeFrame_) DisposeGWorld(nativeFrame_);
     if (target_) DisposeGWorld(target_);
     if (gCurrentSession == this) gCurrentSession = nullptr;

@@ -56,6 +56,15 @@ public:
     // Audio mixed for the frame rendered last (cleared when the next frame starts).
     std::vector<int16_t>& MixedAudio() { return mixed_; }
     int OutstandingFrames() const { return int(loans_.size()); }
+    // Worlds taken back from the plug-in and kept to be lent again.
+    int SpareWorlds() const { return int(spare_.size()); }
+
+    // A world of the size for a frame: a spare one when there is one, else a new one.
+    // Null when memory is short.
+    GWorldPtr TakeWorld(int width, int height);
+    // Takes a lent world back into the spares; one the plug-in disposed of (its serial
+    // no longer matches) is forgotten, whatever now lives at its address.
+    void GiveBackWorld(GWorldPtr world, UInt64 serial);
 
     // The host's blend: source over destination at opacity/255, per byte, rounded.
     static HYPluginResult BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
@@ -65,8 +74,14 @@ private:
     friend struct Callbacks;
     struct Loan {
         GWorldPtr world;
+        UInt64 serial;
         int frameNumber;
     };
+    struct Spare {
+        GWorldPtr world;
+        UInt64 serial;
+    };
+    static constexpr std::size_t kMaxSpareWorlds = 4;
     FrameSource& clip_;
     std::unique_ptr<HYPluginParams> params_;
     HYProcs procs_{};
@@ -77,6 +92,7 @@ private:
     HostFaults faults_;
     HostCounters counters_;
     std::map<void*, Loan> loans_;
+    std::vector<Spare> spare_;
     std::vector<int16_t> mixed_;
     int nextCookie_ = 1;
 };

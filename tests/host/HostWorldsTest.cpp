@@ -1,4 +1,5 @@
-// The host's worlds: the blend of its Blit against the per-pixel formula it replaced.
+// The host's worlds: the blend of its Blit against the per-pixel formula it replaced, and
+// the frames it lends from its spare worlds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 
 #include "Carbon.h"
 #include "HostSession.h"
+#include "support/Frames.h"
 
 namespace {
 
@@ -90,6 +92,100 @@ TEST(HostBlend, RectanglesAsThePerPixelWalk) {
             EXPECT_EQ(got, want) << "case " << (&c - cases) << " opacity " << opacity;
         }
     }
+}
+
+struct Lent {
+    GWorldPtr world = nullptr;
+    void* cookie = nullptr;
+};
+
+class HostLending : public ::testing::Test {
+protected:
+    host::MemoryClip clip = testsupport::PatternClip(12, 8, 6);
+    host::HostSession session{clip, 12, 8};
+    const long before = toolbox::LiveGWorldCount();
+
+    Lent Get(int frame) {
+        Lent got;
+        SInt16 volume = 0;
+        EXPECT_EQ(session.Params().procs->GetFrame(&session, frame, &got.world, 12, 8, kDVHighQuality, &volume,
+                                                   &got.cookie),
+                  kPluginOK);
+        EXPECT_EQ(testsupport::WorldPixels(got.world), clip.Pixels(frame)) << "frame " << frame;
+        return got;
+    }
+    void Release(const Lent& lent) { EXPECT_EQ(session.Params().procs->ReleaseFrame(&session, lent.cookie), kPluginOK); }
+};
+
+TEST_F(HostLending, ReleasedWorldsAreLentAgainAndAtMostAFewAreKept) {
+    Lent first = Get(0);
+    Release(first);
+    Lent second = Get(1);
+    EXPECT_EQ(second.world, first.world);
+    // Locked by the plug-in and released so: lent again unlocked, like a new world.
+    LockPixels(GetGWorldPixMap(second.world));
+    Release(second);
+    EXPECT_EQ(GetPixelsState(GetGWorldPixMap(Get(2).world)), 0u);
+    std::vector<Lent> many;
+    for (int f = 0; f < 6; ++f) many.push_back(Get(f));
+    EXPECT_EQ(toolbox::LiveGWorldCount(), before + 7);
+    for (const Lent& l : many) Release(l);
+    EXPECT_EQ(session.SpareWorlds(), 4);
+    EXPECT_EQ(toolbox::LiveGWorldCount(), before + 1 + 4);
+}
+
+// The dialog disposes of each frame after releasing it (or before): the host must never
+// lend, keep or dispose of whatever world is made at that address afterwards.
+TEST_F(HostLending, AWorldThePlugInDisposedOfIsNeverLentOrDisposedOfAgain) {
+    for (bool disposeFirst : {false, true}) {
+        SCOPED_TRACE(disposeFirst ? "disposed before release" : "disposed after release");
+        Lent lent = Get(0);
+        if (disposeFirst) DisposeGWorld(lent.world);
+        Release(lent);
+        if (!disposeFirst) DisposeGWorld(lent.world);
+        // The allocator hands the same address back at once, as it usually does.
+        GWorldPtr mine = testsupport::NewTestWorld(12, 8);
+        const std::vector<UInt8> pattern = testsupport::PatternFrame(12, 8, 99);
+        testsupport::FillWorld(mine, pattern);
+        const UInt64 serial = toolbox::GWorldSerial(mine);
+        Lent next = Get(3);
+        EXPECT_NE(next.world, mine);
+        Release(next);
+        EXPECT_EQ(testsupport::WorldPixels(mine), pattern);
+        EXPECT_EQ(toolbox::GWorldSerial(mine), serial);
+        DisposeGWorld(mine);
+    }
+    // Nor when the session ends with a frame out that was disposed of.
+    Lent lent = Get(1);
+    DisposeGWorld(lent.world);
+    GWorldPtr mine = testsupport::NewTestWorld(12, 8);
+    const UInt64 serial = toolbox::GWorldSerial(mine);
+    {
+        host::MemoryClip other = testsupport::PatternClip(12, 8, 1);
+        host::HostSession ending{other, 12, 8};
+        Lent out;
+        SInt16 volume = 0;
+        ASSERT_EQ(ending.Params().procs->GetFrame(&ending, 0, &out.world, 12, 8, kDVHighQuality, &volume, &out.cookie),
+                  kPluginOK);
+        DisposeGWorld(out.world);
+        GWorldPtr again = testsupport::NewTestWorld(12, 8);
+        EXPECT_NE(toolbox::GWorldSerial(again), 0u);
+        DisposeGWorld(again);
+    }
+    EXPECT_EQ(toolbox::GWorldSerial(mine), serial);
+    DisposeGWorld(mine);
+}
+
+TEST(WorldSerials, EveryWorldGetsItsOwnAndADisposedOneHasNone) {
+    GWorldPtr a = testsupport::NewTestWorld(4, 4);
+    const UInt64 first = toolbox::GWorldSerial(a);
+    DisposeGWorld(a);
+    EXPECT_EQ(toolbox::GWorldSerial(a), 0u);
+    GWorldPtr b = testsupport::NewTestWorld(4, 4);
+    EXPECT_NE(toolbox::GWorldSerial(b), 0u);
+    EXPECT_NE(toolbox::GWorldSerial(b), first);
+    DisposeGWorld(b);
+    EXPECT_EQ(toolbox::GWorldSerial(nullptr), 0u);
 }
 
 }  // namespace
