@@ -13,6 +13,10 @@ namespace host {
 namespace {
 
 HostSession* gCurrentSession = nullptr;
+std::unordered_set<const HostSession*>& Sessions() {
+    static std::unordered_set<const HostSession*> sessions;
+    return sessions;
+}
 std::unordered_set<Ptr>& HostBlocks() {
     static std::unordered_set<Ptr> blocks;
     return blocks;
@@ -33,6 +37,16 @@ GWorldPtr NewWorld(int width, int height) {
 }  // namespace
 
 long HostLiveBlocks() { return long(HostBlocks().size()); }
+long HostSpareWorlds() {
+    long count = 0;
+    for (const HostSession* s : Sessions()) count += s->SpareWorlds();
+    return count;
+}
+
+int HostSession::SpareWorlds() const {
+    return int(std::count_if(spare_.begin(), spare_.end(),
+                             [](const Spare& s) { return toolbox::GWorldSerial(s.world) == s.serial; }));
+}
 
 namespace {
 
@@ -238,6 +252,7 @@ HostSession::HostSession(FrameSource& clip, int targetWidth, int targetHeight)
     p.frame = target_;
     p.frameRect = Rect{0, 0, SInt16(targetHeight), SInt16(targetWidth)};
     gCurrentSession = this;
+    Sessions().insert(this);
 }
 
 GWorldPtr HostSession::TakeWorld(int width, int height) {
@@ -259,10 +274,11 @@ GWorldPtr HostSession::TakeWorld(int width, int height) {
 
 void HostSession::GiveBackWorld(GWorldPtr world, UInt64 serial) {
     if (world == nullptr || serial == 0 || toolbox::GWorldSerial(world) != serial) return;
-    if (spare_.size() < kMaxSpareWorlds)
+    if (spare_.size() < kMaxSpareWorlds) {
         spare_.push_back(Spare{world, serial});
-    else
+    } else {
         DisposeGWorld(world);
+    }
 }
 
 HostSession::~HostSession() {
@@ -270,6 +286,7 @@ HostSession::~HostSession() {
         if (toolbox::GWorldSerial(loan.world) == loan.serial) DisposeGWorld(loan.world);
     for (const Spare& spare : spare_)
         if (toolbox::GWorldSerial(spare.world) == spare.serial) DisposeGWorld(spare.world);
+    Sessions().erase(this);
     if (nativeFrame_) DisposeGWorld(nativeFrame_);
     if (target_) DisposeGWorld(target_);
     if (gCurrentSession == this) gCurrentSession = nullptr;

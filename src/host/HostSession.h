@@ -57,7 +57,7 @@ public:
     std::vector<int16_t>& MixedAudio() { return mixed_; }
     int OutstandingFrames() const { return int(loans_.size()); }
     // Worlds taken back from the plug-in and kept to be lent again.
-    int SpareWorlds() const { return int(spare_.size()); }
+    int SpareWorlds() const;
 
     // A world of the size for a frame: a spare one when there is one, else a new one.
     // Null when memory is short.
@@ -97,6 +97,8 @@ private:
     int nextCookie_ = 1;
 };
 
+// Worlds every session keeps to lend again (alive, but nobody's leak).
+long HostSpareWorlds();
 // Blocks the plug-in allocated through the host and has not freed yet.
 long HostLiveBlocks();
 // The host's DisposePtr callback, for freeing what a plug-in left behind.
