@@ -139,10 +139,18 @@ struct Callbacks {
 
     // The frame at the asked size: read straight into the lent world when the sizes agree.
     static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height, bool* outOfMemory) {
+        *outOfMemory = false;
+        const bool clipSize = width == s.clip_.Width() && height == s.clip_.Height();
+        if (s.ahead_ && clipSize) {
+            bool fallBack = false;
+            GWorldPtr ahead = s.TakeFrameAhead(frameNumber, &fallBack);
+            if (!fallBack) return ahead;
+        }
+        s.StopReadingAhead();  // the clip is read here now, and by nobody else
         GWorldPtr world = s.TakeWorld(width, height);
         *outOfMemory = world == nullptr;
         if (world == nullptr) return nullptr;
-        if (width == s.clip_.Width() && height == s.clip_.Height()) {
+        if (clipSize) {
             if (s.clip_.ReadFrame(frameNumber, world, nullptr)) return world;
             s.GiveBackWorld(world, toolbox::GWorldSerial(world));
             return nullptr;
@@ -281,7 +289,37 @@ void HostSession::GiveBackWorld(GWorldPtr world, UInt64 serial) {
     }
 }
 
+void HostSession::ReadAhead(int first, int last) {
+    StopReadingAhead();
+    ahead_ = std::make_unique<FrameAhead>(clip_, first, last);
+}
+
+void HostSession::StopReadingAhead() {
+    if (!ahead_) return;
+    for (const HeldWorld& held : ahead_->Stop()) GiveBackWorld(held.world, held.serial);
+    ahead_.reset();
+}
+
+GWorldPtr HostSession::TakeFrameAhead(int frameNumber, bool* fallBack) {
+    // The reader always has worlds to fill; without any it would wait for ever.
+    while (ahead_->Held() < kFramesAhead) {
+        GWorldPtr world = TakeWorld(clip_.Width(), clip_.Height());
+        if (world == nullptr) break;
+        ahead_->Offer(HeldWorld{world, toolbox::GWorldSerial(world)});
+    }
+    HeldWorld got;
+    const FrameAhead::Got answer = ahead_->Held() == 0 ? FrameAhead::Got::NotNext : ahead_->Take(frameNumber, &got);
+    if (answer == FrameAhead::Got::Frame) return got.world;
+    // Out of order, or unreadable (read again here, so that the failure is reported as
+    // it always is): the reader stops.
+    if (answer == FrameAhead::Got::Failed) GiveBackWorld(got.world, got.serial);
+    StopReadingAhead();
+    *fallBack = true;
+    return nullptr;
+}
+
 HostSession::~HostSession() {
+    StopReadingAhead();
     for (auto& [cookie, loan] : loans_)
         if (toolbox::GWorldSerial(loan.world) == loan.serial) DisposeGWorld(loan.world);
     for (const Spare& spare : spare_)

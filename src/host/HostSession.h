@@ -10,6 +10,7 @@
 
 #include "FrameSource.h"
 #include "HYPluginAPI.h"
+#include "Pipeline.h"
 
 namespace host {
 
@@ -66,6 +67,12 @@ public:
     // no longer matches) is forgotten, whatever now lives at its address.
     void GiveBackWorld(GWorldPtr world, UInt64 serial);
 
+    // Frames first..last-1 at the clip's size are read ahead on a thread of their own
+    // until StopReadingAhead; a frame asked for out of that order stops it, and is read
+    // here as always.
+    void ReadAhead(int first, int last);
+    void StopReadingAhead();
+
     // The host's blend: source over destination at opacity/255, per byte, rounded.
     static HYPluginResult BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
                                        const Rect& dstRect, SInt16 opacity);
@@ -82,6 +89,10 @@ private:
         UInt64 serial;
     };
     static constexpr std::size_t kMaxSpareWorlds = 4;
+    static constexpr int kFramesAhead = 3;
+    // The world holding the frame read ahead, or null with *fallBack set when the
+    // reader has not got it and the frame is to be read as without it.
+    GWorldPtr TakeFrameAhead(int frameNumber, bool* fallBack);
     FrameSource& clip_;
     std::unique_ptr<HYPluginParams> params_;
     HYProcs procs_{};
@@ -93,6 +104,7 @@ private:
     HostCounters counters_;
     std::map<void*, Loan> loans_;
     std::vector<Spare> spare_;
+    std::unique_ptr<FrameAhead> ahead_;
     std::vector<int16_t> mixed_;
     int nextCookie_ = 1;
 };

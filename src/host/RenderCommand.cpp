@@ -10,6 +10,7 @@
 
 #include "HostJob.h"
 #include "ImageSequence.h"
+#include "Pipeline.h"
 #include "Progress.h"
 #include "RenderDriver.h"
 #include "VideoReader.h"
@@ -72,6 +73,7 @@ RenderSettings ParseRender(const OptionValues& args) {
     if (s.framesGiven) s.pass.count = int(args.Integer("--frames"));
     s.reader.sequenceRate = args.Number("--rate");
     s.reader.threads = int(args.Integer("--threads"));
+    s.pass.threads = PipelineThreadsAllowed();
     if (s.output != "/dev/null" && SameFile(s.input, s.output))
         throw UsageError("OUTPUT is the same file as INPUT: " + s.output);
     std::string why;
