@@ -9,6 +9,14 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+// Built for AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
+// under ThreadSanitizer, whose instrumented resolver would run before it is set up.
+#if defined(TONEFADE_TSAN)
+#define HOST_VECTOR_CLONES
+#else
+#define HOST_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 namespace host::av {
 
 void QuietLogs() { av_log_set_level(AV_LOG_QUIET); }
@@ -70,12 +78,12 @@ void MatchColorspace(SwsContext* ctx, const AVFrame* frame) {
 
 // One byte swap per pixel (B,G,R,A to A,R,G,B). The baseline x86-64 target has no byte
 // shuffle, so the loop is also built for AVX2, where it becomes one vpshufb per 8 pixels.
-__attribute__((target_clones("avx2", "default"))) void SwapRow(uint32_t* d, const uint32_t* s, int n) {
+HOST_VECTOR_CLONES void SwapRow(uint32_t* d, const uint32_t* s, int n) {
     for (int x = 0; x < n; ++x) d[x] = __builtin_bswap32(s[x]);
 }
 
 // R,G,B,A to A,R,G,B: a rotation of each pixel by one byte.
-__attribute__((target_clones("avx2", "default"))) void RotateRow(uint32_t* d, const uint32_t* s, int n) {
+HOST_VECTOR_CLONES void RotateRow(uint32_t* d, const uint32_t* s, int n) {
     for (int x = 0; x < n; ++x) d[x] = (s[x] << 8) | (s[x] >> 24);
 }
 
