@@ -89,7 +89,7 @@ private:
         UInt64 serial;
     };
     static constexpr std::size_t kMaxSpareWorlds = 4;
-    static constexpr int kFramesAhead = 3;
+    static constexpr int kFramesAhead = 2;
     // The world holding the frame read ahead, or null with *fallBack set when the
     // reader has not got it and the frame is to be read as without it.
     GWorldPtr TakeFrameAhead(int frameNumber, bool* fallBack);

@@ -15,7 +15,7 @@ HYPluginResult CallPlugin(HYPluginEntryProcPtr entry, HostSession& session, HYPl
 
 namespace {
 
-constexpr int kTargetsBehind = 3;
+constexpr int kTargetsBehind = 2;
 
 // kPlugDoFrame for frames first..last-1; each processed frame goes to the sink, or to
 // the thread behind, which hands the plug-in another target for the next frame.
