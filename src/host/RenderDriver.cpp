@@ -82,11 +82,12 @@ PassResult RunRenderPass(HYPluginEntryProcPtr entry, HostSession& session, const
         return out;
     }
     std::unique_ptr<EncodeBehind> behind;
+    const int width = p.frameRect.right - p.frameRect.left, height = p.frameRect.bottom - p.frameRect.top;
     if (options.threads) {
-        session.ReadAhead(first, last);
+        // Frames of another size are scaled from the clip's as they are asked for.
+        if (width == session.Clip().Width() && height == session.Clip().Height()) session.ReadAhead(first, last);
         if (sink.WorthAThread())
-            behind = std::make_unique<EncodeBehind>(sink, session.Target(), p.frameRect.right - p.frameRect.left,
-                                                    p.frameRect.bottom - p.frameRect.top, kTargetsBehind);
+            behind = std::make_unique<EncodeBehind>(sink, session.Target(), width, height, kTargetsBehind);
     }
     RenderFrames(entry, session, first, last, sink, behind.get(), progress, &out);
     if (behind) FinishBehind(*behind, &out);

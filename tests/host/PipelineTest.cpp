@@ -40,8 +40,10 @@ protected:
     static constexpr int W = 40, H = 22;
     host::MemoryClip clip = testsupport::PatternClip(W, H, 24, 16);
 
+    int width = W, height = H;  // the session's frame size
+
     Outcome Render(host::PassOptions options, bool threads, int refuse = -1, int getFrameFailsAt = -1) {
-        host::HostSession session(clip, W, H);
+        host::HostSession session(clip, width, height);
         EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugGetInfo), kPluginOK);
         gEffectData->sliders[0] = 63;
         gEffectData->startRel = relRect{0.1, 0.7, 0.2, 0.9};
@@ -90,6 +92,9 @@ TEST_F(PipelinePass, ThreadedPassesAreThePassOnOneThread) {
     options.count = -1;
     options.proxy = true;
     ExpectSame(options);  // no sound mixed
+    width = 27;
+    height = 15;
+    ExpectSame(options);  // frames scaled from the clip's
 }
 
 TEST_F(PipelinePass, FailuresStopTheThreadedPassWhereTheyStopTheOther) {
