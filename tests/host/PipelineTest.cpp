@@ -43,20 +43,23 @@ protected:
     int width = W, height = H;  // the session's frame size
 
     Outcome Render(host::PassOptions options, bool threads, int refuse = -1, int getFrameFailsAt = -1) {
-        host::HostSession session(clip, width, height);
-        EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugGetInfo), kPluginOK);
-        gEffectData->sliders[0] = 63;
-        gEffectData->startRel = relRect{0.1, 0.7, 0.2, 0.9};
-        session.Faults().getFrameFailsAt = getFrameFailsAt;
-        const long worlds = toolbox::LiveGWorldCount() - host::HostSpareWorlds();
-        options.threads = threads;
-        RefusingSink sink;
-        sink.refuse = refuse;
-        Outcome out{host::RunRenderPass(&PlugInMain, session, options, sink), sink.frames, sink.audio,
-                    session.Counters()};
-        EXPECT_EQ(session.OutstandingFrames(), 0);
-        EXPECT_EQ(session.Params().frame, session.Target());
-        EXPECT_EQ(toolbox::LiveGWorldCount() - host::HostSpareWorlds(), worlds);
+        const long worlds = toolbox::LiveGWorldCount();
+        Outcome out;
+        {
+            host::HostSession session(clip, width, height);
+            EXPECT_EQ(host::CallPlugin(&PlugInMain, session, kPlugGetInfo), kPluginOK);
+            gEffectData->sliders[0] = 63;
+            gEffectData->startRel = relRect{0.1, 0.7, 0.2, 0.9};
+            session.Faults().getFrameFailsAt = getFrameFailsAt;
+            options.threads = threads;
+            RefusingSink sink;
+            sink.refuse = refuse;
+            out = Outcome{host::RunRenderPass(&PlugInMain, session, options, sink), sink.frames, sink.audio,
+                          session.Counters()};
+            EXPECT_EQ(session.OutstandingFrames(), 0);
+            EXPECT_EQ(session.Params().frame, session.Target());
+        }
+        EXPECT_EQ(toolbox::LiveGWorldCount(), worlds);  // targets, frames read ahead: all gone
         return out;
     }
     void ExpectSame(const host::PassOptions& options, int refuse = -1, int getFrameFailsAt = -1) {
