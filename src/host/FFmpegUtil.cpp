@@ -127,7 +127,7 @@ bool Converter::Reserve(int width, int height) {
     return true;
 }
 
-// Planar YUV whose rows pair with chroma rows on their own (4:2:0, 4:2:2, and 4:4:4), at
+// Planar YUV whose rows pair with chroma rows on their own (4:2:0 and 4:2:2), at
 // an even height, which swscale turns into B,G,R,A row by row with no filter across rows:
 // converted in bands of rows, each band on its own, the result is the same as of the
 // whole frame, and each band is reordered into the world while it is still in the cache.
