@@ -1,92 +1,128 @@
 #!/usr/bin/env bash
-# End-to-end speed of tonefade-host against the ffmpeg command line doing the same kind
-# of job (a 50 % pull toward grey inside a rectangle) on the same clip, with the same
-# decoder and a null sink, single-threaded. Prints frames per second of each and their
-# ratio, by wall-clock time and by CPU time (the machine may be shared; CPU time is what
-# a single-threaded job costs no matter who else runs).
+# tonefade-host against what bounds it: the ffmpeg program decoding the same clip and
+# doing nothing else (the reading of the clip is the limit of any render), and ffmpeg
+# encoding it with the host's encoder settings. Every job runs once per round, the rounds
+# interleaved, and the median of the rounds counts (the machine may be shared). Prints
+# frames per second of each job, then each ratio with its target and PASS or MISS.
 #
 # usage: bench/host_vs_ffmpeg.sh [BUILD_DIR] [WORK_DIR]
 #   BUILD_DIR  the CMake build folder with bin/tonefade-host (default: build)
-#   WORK_DIR   where the 1920x1080, 300-frame clips are made and kept (default:
-#              ${TMPDIR:-/tmp}/tonefade-bench; the raw clip takes 2.5 GB)
-# Environment: RUNS (default 3, the best run counts), FRAMES (default 300).
+#   WORK_DIR   where the clips are made and kept (default: ${TMPDIR:-/tmp}/tonefade-bench;
+#              the raw clips take FRAMES x 8.3 MB and FRAMES_4K x 33 MB)
+# Environment:
+#   ROUNDS     rounds (default 3)
+#   FRAMES     frames of the 1920x1080 clips (default 120; 30 for a quick look)
+#   FRAMES_4K  frames of the 3840x2160 clip (default 40)
+#   BASELINE   another build folder whose host runs beside this one (before and after)
 set -euo pipefail
 
 BUILD=${1:-build}
 WORK=${2:-${TMPDIR:-/tmp}/tonefade-bench}
-RUNS=${RUNS:-3}
-FRAMES=${FRAMES:-300}
+ROUNDS=${ROUNDS:-3}
+FRAMES=${FRAMES:-120}
+FRAMES_4K=${FRAMES_4K:-40}
+BASELINE=${BASELINE:-}
 HOST=$BUILD/bin/tonefade-host
 WRITE_PREFS=$BUILD/libexec/tonefade-write-prefs
-for tool in "$HOST" "$WRITE_PREFS"; do
+for tool in "$HOST" "$WRITE_PREFS" ${BASELINE:+"$BASELINE/bin/tonefade-host"}; do
   [[ -x $tool ]] || { echo "bench: $tool is missing; build the project first" >&2; exit 1; }
 done
 command -v ffmpeg >/dev/null || { echo "bench: the ffmpeg command is not installed" >&2; exit 1; }
 mkdir -p "$WORK"
 
-RAW=$WORK/clip-bgra-$FRAMES.mov
-H264=$WORK/clip-h264-$FRAMES.mp4
-SOURCE="testsrc2=size=1920x1080:rate=30,trim=end_frame=$FRAMES"
-if [[ ! -s $RAW ]]; then
-  echo "making $RAW (raw BGRA)" >&2
-  ffmpeg -v error -y -f lavfi -i "$SOURCE" -pix_fmt bgra -c:v rawvideo "$RAW"
-fi
-if [[ ! -s $H264 ]]; then
-  echo "making $H264 (H.264)" >&2
-  ffmpeg -v error -y -f lavfi -i "$SOURCE" -pix_fmt yuv420p -c:v libx264 -preset fast -crf 18 "$H264"
-fi
+clip() {  # clip FILE SIZE FRAMES FFMPEG-OUTPUT-OPTIONS...
+  local file=$1 size=$2 frames=$3; shift 3
+  [[ -s $file ]] && return
+  echo "making $file" >&2
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size:rate=30,trim=end_frame=$frames" "$@" "$file"
+}
+RAW=$WORK/raw-1080-$FRAMES.mov
+RAW4K=$WORK/raw-2160-$FRAMES_4K.mov
+H264=$WORK/h264-1080-$FRAMES.mp4
+clip "$RAW" 1920x1080 "$FRAMES" -pix_fmt bgra -c:v rawvideo
+clip "$RAW4K" 3840x2160 "$FRAMES_4K" -pix_fmt bgra -c:v rawvideo
+clip "$H264" 1920x1080 "$FRAMES" -pix_fmt yuv420p -c:v libx264 -preset fast -crf 18
 # Amount 50 on the middle quarter of the frame, written by the plug-in's own code.
 PREFS=$WORK/prefs
 "$WRITE_PREFS" "$PREFS" --amount 50 --rect 0.25,0.25,0.75,0.75
+OUT=$WORK/out.mp4
 
-# ffmpeg's version of the job: the middle 960x540 pulled halfway to its grey (r+g+b)/3.
-MIX="colorchannelmixer=rr=0.6667:rg=0.1667:rb=0.1667:gr=0.1667:gg=0.6667:gb=0.1667:br=0.1667:bg=0.1667:bb=0.6667"
-GRAPH="[0:v]format=bgra,split[a][b];[b]crop=960:540:480:270,$MIX[g];[a][g]overlay=480:270"
-GRAPH_RGB="$GRAPH:format=rgb"
-FF=(ffmpeg -v error -nostdin -threads 1 -filter_threads 1 -filter_complex_threads 1)
+FF1=(ffmpeg -v error -nostdin -threads 1)
+FFN=(ffmpeg -v error -nostdin)
+ONE=(env TONEFADE_SINGLE_THREAD=1)
+ALL=(env TONEFADE_SINGLE_THREAD=0)
+# The host's encoder settings (VideoWriter): libx264, fast, CRF 18, a key frame every 2 s, BT.709.
+X264=(-c:v libx264 -preset fast -crf 18 -g 60 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709
+      -color_trc bt709 -an)
 
-# Runs a command RUNS times; prints "wall cpu" seconds of the best run (least CPU).
-measure() {
-  local best="" line
-  for ((i = 0; i < RUNS; i++)); do
-    /usr/bin/time -f "%e %U %S" -o "$WORK/time.txt" "$@" >/dev/null 2>&1 ||
-      { echo "bench: failed: $*" >&2; exit 1; }
-    line=$(awk 'END{printf "%.3f %.3f", $1, $2 + $3}' "$WORK/time.txt")
-    if [[ -z $best ]] || awk -v a="$line" -v b="$best" 'BEGIN{split(a,x," ");split(b,y," ");exit !(x[2]<y[2])}'; then
-      best=$line
-    fi
+declare -a NAMES=() FRAMECOUNT=()
+declare -A CMD SAMPLES
+job() {  # job NAME FRAMES COMMAND...
+  local name=$1 frames=$2; shift 2
+  NAMES+=("$name"); FRAMECOUNT+=("$frames")
+  CMD[$name]=$(printf '%q ' "$@")
+}
+host_jobs() {  # host_jobs LABEL HOST
+  local l=$1 h=$2
+  job "$l raw 1080p, one thread"        "$FRAMES"    "${ONE[@]}" "$h" render "$RAW" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
+  job "$l raw 1080p"                    "$FRAMES"    "${ALL[@]}" "$h" render "$RAW" /dev/null --quiet --prefs-dir "$PREFS"
+  job "$l raw 1080p, all in fades, one thread" "$FRAMES" "${ONE[@]}" "$h" render "$RAW" /dev/null --threads 1 --quiet \
+      --prefs-dir "$PREFS" --fade-in "$((FRAMES / 2))" --fade-out "$((FRAMES / 2))"
+  job "$l raw 2160p, one thread"        "$FRAMES_4K" "${ONE[@]}" "$h" render "$RAW4K" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
+  job "$l raw 2160p"                    "$FRAMES_4K" "${ALL[@]}" "$h" render "$RAW4K" /dev/null --quiet --prefs-dir "$PREFS"
+  job "$l h264 1080p, one thread"       "$FRAMES"    "${ONE[@]}" "$h" render "$H264" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
+  job "$l h264 1080p"                   "$FRAMES"    "${ALL[@]}" "$h" render "$H264" /dev/null --quiet --prefs-dir "$PREFS"
+  job "$l h264 1080p to H.264"          "$FRAMES"    "${ALL[@]}" "$h" render "$H264" "$OUT" --quiet --prefs-dir "$PREFS"
+}
+job "ffmpeg raw 1080p decode, one thread"  "$FRAMES"    "${FF1[@]}" -i "$RAW" -f null -
+job "ffmpeg raw 1080p decode"              "$FRAMES"    "${FFN[@]}" -i "$RAW" -f null -
+job "ffmpeg raw 2160p decode, one thread"  "$FRAMES_4K" "${FF1[@]}" -i "$RAW4K" -f null -
+job "ffmpeg raw 2160p decode"              "$FRAMES_4K" "${FFN[@]}" -i "$RAW4K" -f null -
+job "ffmpeg h264 1080p decode, one thread" "$FRAMES"    "${FF1[@]}" -i "$H264" -f null -
+job "ffmpeg h264 1080p decode"             "$FRAMES"    "${FFN[@]}" -i "$H264" -f null -
+job "ffmpeg h264 1080p to H.264"           "$FRAMES"    "${FFN[@]}" -y -i "$H264" "${X264[@]}" "$OUT"
+host_jobs host "$HOST"
+[[ -n $BASELINE ]] && host_jobs baseline "$BASELINE/bin/tonefade-host"
+
+cat "$RAW" "$RAW4K" "$H264" >/dev/null  # the clips come from the page cache for everyone
+for ((round = 1; round <= ROUNDS; round++)); do
+  echo "round $round of $ROUNDS" >&2
+  for name in "${NAMES[@]}"; do
+    start=$(date +%s.%N)
+    eval "${CMD[$name]}" >/dev/null 2>"$WORK/stderr.txt" || { cat "$WORK/stderr.txt" >&2; echo "bench: failed: $name" >&2; exit 1; }
+    SAMPLES[$name]+="$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN{printf "%.4f ", e - s}')"
   done
-  echo "$best"
-}
+done
 
-printf '%-44s %8s %8s %9s %9s\n' "job ($FRAMES frames 1920x1080, 1 thread)" "wall s" "cpu s" "fps wall" "fps cpu"
-declare -A WALL CPU
-run() {
-  local name=$1; shift
-  cat "${INPUT}" >/dev/null  # the clip comes from the page cache for everyone
-  read -r w c < <(measure "$@")
-  WALL[$name]=$w; CPU[$name]=$c
-  awk -v n="$name" -v w="$w" -v c="$c" -v f="$FRAMES" \
-    'BEGIN{printf "%-44s %8.2f %8.2f %9.1f %9.1f\n", n, w, c, f/w, f/c}'
-}
-ratio() {
-  awk -v a="${CPU[$2]}" -v b="${CPU[$1]}" -v wa="${WALL[$2]}" -v wb="${WALL[$1]}" -v t="$3" \
-    'BEGIN{printf "  %-60s %5.2fx (cpu)  %5.2fx (wall)\n", t, a/b, wa/wb}'
-}
+declare -A FPS
+printf '%-48s %9s %9s\n' "job (median of $ROUNDS rounds)" "seconds" "frames/s"
+for i in "${!NAMES[@]}"; do
+  name=${NAMES[$i]}
+  median=$(tr ' ' '\n' <<<"${SAMPLES[$name]}" | grep . | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}')
+  FPS[$name]=$(awk -v s="$median" -v f="${FRAMECOUNT[$i]}" 'BEGIN{printf "%.1f", f/s}')
+  printf '%-48s %9.3f %9s\n' "$name" "$median" "${FPS[$name]}"
+done
 
-INPUT=$RAW
-run "raw: ffmpeg read only"              "${FF[@]}" -i "$RAW" -f null -
-run "raw: ffmpeg rectangle graph"        "${FF[@]}" -i "$RAW" -filter_complex "$GRAPH" -f null -
-run "raw: ffmpeg rectangle, overlay rgb" "${FF[@]}" -i "$RAW" -filter_complex "$GRAPH_RGB" -f null -
-run "raw: tonefade-host render"          "$HOST" render "$RAW" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
-INPUT=$H264
-run "h264: ffmpeg read only"             "${FF[@]}" -i "$H264" -f null -
-run "h264: ffmpeg rectangle graph"       "${FF[@]}" -i "$H264" -filter_complex "$GRAPH" -f null -
-run "h264: ffmpeg rectangle, overlay rgb" "${FF[@]}" -i "$H264" -filter_complex "$GRAPH_RGB" -f null -
-run "h264: tonefade-host render"         "$HOST" render "$H264" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
-
-echo "tonefade-host against ffmpeg (higher is faster):"
-ratio "raw: tonefade-host render" "raw: ffmpeg rectangle graph" "raw, against the rectangle graph (target 3x)"
-ratio "raw: tonefade-host render" "raw: ffmpeg rectangle, overlay rgb" "raw, against the graph with overlay in RGB"
-ratio "h264: tonefade-host render" "h264: ffmpeg rectangle graph" "H.264, against the rectangle graph (target 1x)"
-ratio "h264: tonefade-host render" "h264: ffmpeg rectangle, overlay rgb" "H.264, against the graph with overlay in RGB"
+echo
+printf '%-66s %7s %8s %s\n' "ratio" "value" "target" ""
+ratio() {  # ratio TEXT A B TARGET at-least|at-most|none: A/B in frames per second
+  awk -v t="$1" -v a="${FPS[$2]}" -v b="${FPS[$3]}" -v g="$4" -v k="$5" 'BEGIN{
+    r = a / b; ok = (k == "at-least") ? r >= g : r <= g
+    if (k == "none") { printf "%-66s %7.2f\n", t, r; exit }
+    printf "%-66s %7.2f %2s %5.2f %s\n", t, r, (k == "at-least") ? ">=" : "<=", g, ok ? "PASS" : "MISS" }'
+}
+report() {  # report LABEL
+  local l=$1
+  ratio "$l raw 1080p, one thread / ffmpeg decode, one thread" "$l raw 1080p, one thread" "ffmpeg raw 1080p decode, one thread" 0.60 at-least
+  ratio "$l raw 1080p / ffmpeg decode" "$l raw 1080p" "ffmpeg raw 1080p decode" 0.90 at-least
+  ratio "$l raw 2160p, one thread / ffmpeg decode, one thread" "$l raw 2160p, one thread" "ffmpeg raw 2160p decode, one thread" 0.60 at-least
+  ratio "$l raw 2160p / ffmpeg decode" "$l raw 2160p" "ffmpeg raw 2160p decode" 0.90 at-least
+  ratio "$l h264 1080p / ffmpeg decode" "$l h264 1080p" "ffmpeg h264 1080p decode" 0.90 at-least
+  ratio "$l h264 1080p, one thread / ffmpeg decode, one thread" "$l h264 1080p, one thread" "ffmpeg h264 1080p decode, one thread" 0 none
+  ratio "$l h264 to H.264 / ffmpeg libx264, same settings" "$l h264 1080p to H.264" "ffmpeg h264 1080p to H.264" 0.90 at-least
+  # Cost of a frame: every frame in a fade against none, one thread each.
+  ratio "$l frame in a fade / frame outside (cost)" "$l raw 1080p, one thread" "$l raw 1080p, all in fades, one thread" 1.50 at-most
+}
+report host
+[[ -n $BASELINE ]] && report baseline
+exit 0

@@ -1,6 +1,7 @@
 // FFmpeg helpers shared by the readers and writers.
 #include "FFmpegUtil.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -8,6 +9,14 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 }
+
+// Built for AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
+// under ThreadSanitizer, whose instrumented resolver would run before it is set up.
+#if defined(TONEFADE_TSAN)
+#define HOST_VECTOR_CLONES
+#else
+#define HOST_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
 
 namespace host::av {
 
@@ -85,12 +94,12 @@ void MatchColorspace(SwsContext* ctx, const AVFrame* frame) {
 
 // One byte swap per pixel (B,G,R,A to A,R,G,B). The baseline x86-64 target has no byte
 // shuffle, so the loop is also built for AVX2, where it becomes one vpshufb per 8 pixels.
-__attribute__((target_clones("avx2", "default"))) void SwapRow(uint32_t* d, const uint32_t* s, int n) {
+HOST_VECTOR_CLONES void SwapRow(uint32_t* d, const uint32_t* s, int n) {
     for (int x = 0; x < n; ++x) d[x] = __builtin_bswap32(s[x]);
 }
 
 // R,G,B,A to A,R,G,B: a rotation of each pixel by one byte.
-__attribute__((target_clones("avx2", "default"))) void RotateRow(uint32_t* d, const uint32_t* s, int n) {
+HOST_VECTOR_CLONES void RotateRow(uint32_t* d, const uint32_t* s, int n) {
     for (int x = 0; x < n; ++x) d[x] = (s[x] << 8) | (s[x] >> 24);
 }
 
@@ -134,6 +143,24 @@ bool Converter::Reserve(int width, int height) {
     return true;
 }
 
+// Planar YUV whose rows pair with chroma rows on their own (4:2:0 and 4:2:2), at
+// an even height, which swscale turns into B,G,R,A row by row with no filter across rows:
+// converted in bands of rows, each band on its own, the result is the same as of the
+// whole frame, and each band is reordered into the world while it is still in the cache.
+bool ConvertsInBands(const AVFrame* frame, const WorldPlane& plane) {
+    const AVPixelFormat format = AVPixelFormat(frame->format);
+    return frame->width == plane.width && frame->height == plane.height && plane.height % 2 == 0 &&
+           (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUV422P ||
+            format == AV_PIX_FMT_YUVJ422P);
+}
+
+// Bands of at most 16 rows that divide the height, so that one context serves them all.
+int BandRows(int height) {
+    int rows = 16;
+    while (height % rows != 0) rows -= 2;
+    return rows;
+}
+
 bool Converter::FrameToWorld(const AVFrame* frame, GWorldPtr world, std::string* error) {
     WorldPlane plane = PlaneOf(world);
     if (CopyPacked(frame, plane)) return true;
@@ -141,26 +168,39 @@ bool Converter::FrameToWorld(const AVFrame* frame, GWorldPtr world, std::string*
     // and reverse the bytes on the way into the world, which costs far less than its
     // generic path.
     const AVPixelFormat format = AVPixelFormat(frame->format);
-    SwsContext* ctx = sws_getCachedContext(sws_.release(), frame->width, frame->height, format, plane.width,
-                                           plane.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    const bool bands = ConvertsInBands(frame, plane);
+    const int rows = bands ? BandRows(plane.height) : plane.height;
+    SwsContext* ctx = sws_getCachedContext(sws_.release(), frame->width, bands ? rows : frame->height, format,
+                                           plane.width, rows, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     sws_.reset(ctx);
     if (ctx == nullptr) {
         const char* name = av_get_pix_fmt_name(format);
         *error = std::string("cannot convert its ") + (name ? name : "unknown") + " pixels";
         return false;
     }
-    if (!Reserve(plane.width, plane.height)) {
+    if (!Reserve(plane.width, rows)) {
         *error = "out of memory";
         return false;
     }
     MatchColorspace(ctx, frame);
-    sws_scale(ctx, frame->data, frame->linesize, 0, frame->height, data_, linesize_);
-    for (int y = 0; y < plane.height; ++y)
-        SwapRow(reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0]),
-                reinterpret_cast<const uint32_t*>(data_[0] + std::ptrdiff_t(y) * linesize_[0]), plane.width);
+    const int chromaShift = format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P ? 1 : 0;
+    for (int y0 = 0; y0 < plane.height; y0 += rows) {
+        const uint8_t* src[4] = {frame->data[0], frame->data[1], frame->data[2], frame->data[3]};
+        if (bands) {
+            src[0] += std::ptrdiff_t(y0) * frame->linesize[0];
+            for (int p = 1; p < 3; ++p) src[p] += std::ptrdiff_t(y0 >> chromaShift) * frame->linesize[p];
+        }
+        sws_scale(ctx, src, frame->linesize, 0, bands ? rows : frame->height, data_, linesize_);
+        for (int y = 0; y < rows; ++y)
+            SwapRow(reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(y0 + y) * plane.linesize[0]),
+                    reinterpret_cast<const uint32_t*>(data_[0] + std::ptrdiff_t(y) * linesize_[0]), plane.width);
+    }
     return true;
 }
 
+// The world is read where it lies, in two slices: all rows but the last two straight from
+// the world (reads past a row's end land in the next row), the last two from a copy with
+// room after it, so that nothing past the world's last byte is read.
 bool Converter::WorldToFrame(GWorldPtr world, AVFrame* frame, bool fullRange, std::string* error) {
     WorldPlane plane = PlaneOf(world);
     SwsContext* ctx = sws_getCachedContext(sws_.release(), plane.width, plane.height, AV_PIX_FMT_ARGB, frame->width,
@@ -171,16 +211,18 @@ bool Converter::WorldToFrame(GWorldPtr world, AVFrame* frame, bool fullRange, st
         *error = "cannot convert the frames for the encoder";
         return false;
     }
-    if (!Reserve(plane.width, plane.height)) {
+    const int direct = plane.height > 2 ? plane.height - 2 : 0;
+    if (!Reserve(plane.width, plane.height - direct)) {
         *error = "out of memory";
         return false;
     }
-    for (int y = 0; y < plane.height; ++y)
-        std::memcpy(data_[0] + std::ptrdiff_t(y) * linesize_[0], plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0],
-                    std::size_t(plane.width) * 4);
+    for (int y = direct; y < plane.height; ++y)
+        std::memcpy(data_[0] + std::ptrdiff_t(y - direct) * linesize_[0],
+                    plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0], std::size_t(plane.width) * 4);
     const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
     sws_setColorspaceDetails(ctx, bt709, 1, bt709, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
-    sws_scale(ctx, data_, linesize_, 0, plane.height, frame->data, frame->linesize);
+    if (direct > 0) sws_scale(ctx, plane.data, plane.linesize, 0, direct, frame->data, frame->linesize);
+    sws_scale(ctx, data_, linesize_, direct, plane.height - direct, frame->data, frame->linesize);
     return true;
 }
 

@@ -65,10 +65,11 @@ WorldPlane PlaneOf(GWorldPtr world);
 // Conversions between FFmpeg's frames and the host's worlds. libswscale's SIMD paths
 // work on whole blocks of pixels and write (and read) past the end of a row that is not
 // a multiple of their block: 48 bytes past a 32-bit row of 16-byte stride, the worlds'
-// own. So swscale never touches a world: it converts into (or from) a buffer laid out
-// as FFmpeg lays out its own frames (rows a multiple of 64 bytes, spare bytes after the
-// last), and the world is filled (or read) with exact row copies. Keeps the conversion
-// context and the buffer between calls of the same size.
+// own. So swscale never writes into a world: it converts into a buffer laid out as FFmpeg
+// lays out its own frames (rows a multiple of 64 bytes, spare bytes after the last), a
+// band of rows at a time where that gives the same bytes, and the world is filled with
+// exact row copies. It reads a world in place, but for the last rows, which it reads
+// from such a buffer. Keeps the conversion context and the buffer between calls.
 class Converter {
 public:
     // Converts (and scales when the sizes differ) a decoded frame into the world.

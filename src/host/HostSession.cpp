@@ -14,6 +14,10 @@ namespace host {
 namespace {
 
 HostSession* gCurrentSession = nullptr;
+std::unordered_set<const HostSession*>& Sessions() {
+    static std::unordered_set<const HostSession*> sessions;
+    return sessions;
+}
 std::unordered_set<Ptr>& HostBlocks() {
     static std::unordered_set<Ptr> blocks;
     return blocks;
@@ -29,6 +33,16 @@ GWorldPtr NewWorld(int width, int height) {
 }  // namespace
 
 long HostLiveBlocks() { return long(HostBlocks().size()); }
+long HostSpareWorlds() {
+    long count = 0;
+    for (const HostSession* s : Sessions()) count += s->SpareWorlds();
+    return count;
+}
+
+int HostSession::SpareWorlds() const {
+    return int(std::count_if(spare_.begin(), spare_.end(),
+                             [](const Spare& s) { return toolbox::GWorldSerial(s.world) == s.serial; }));
+}
 
 HYPluginResult HostSession::BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
                                          const Rect& dstRect, SInt16 opacity) {
@@ -70,7 +84,7 @@ struct Callbacks {
                                       height + s.faults_.getFrameWrongSize, &outOfMemory);
         if (world == nullptr) return outOfMemory ? kPluginOutOfMemory : kPluginCantGetNeededFrame;
         void* key = reinterpret_cast<void*>(std::intptr_t(s.nextCookie_++));
-        s.loans_[key] = HostSession::Loan{world, frameNumber};
+        s.loans_[key] = HostSession::Loan{world, toolbox::GWorldSerial(world), frameNumber};
         *frame = world;
         *cookie = key;
         return kPluginOK;
@@ -78,19 +92,27 @@ struct Callbacks {
 
     // The frame at the asked size: read straight into the lent world when the sizes agree.
     static GWorldPtr FetchScaled(HostSession& s, int frameNumber, int width, int height, bool* outOfMemory) {
-        GWorldPtr world = NewWorld(width, height);
+        *outOfMemory = false;
+        const bool clipSize = width == s.clip_.Width() && height == s.clip_.Height();
+        if (s.ahead_ && clipSize) {
+            bool fallBack = false;
+            GWorldPtr ahead = s.TakeFrameAhead(frameNumber, &fallBack);
+            if (!fallBack) return ahead;
+        }
+        s.StopReadingAhead();  // the clip is read here now, and by nobody else
+        GWorldPtr world = s.TakeWorld(width, height);
         *outOfMemory = world == nullptr;
         if (world == nullptr) return nullptr;
-        if (width == s.clip_.Width() && height == s.clip_.Height()) {
+        if (clipSize) {
             if (s.clip_.ReadFrame(frameNumber, world, nullptr)) return world;
-            DisposeGWorld(world);
+            s.GiveBackWorld(world, toolbox::GWorldSerial(world));
             return nullptr;
         }
         if (s.nativeIndex_ != frameNumber) {
             if (s.nativeFrame_ == nullptr) s.nativeFrame_ = NewWorld(s.clip_.Width(), s.clip_.Height());
             *outOfMemory = s.nativeFrame_ == nullptr;
             if (s.nativeFrame_ == nullptr || !s.clip_.ReadFrame(frameNumber, s.nativeFrame_, nullptr)) {
-                DisposeGWorld(world);
+                s.GiveBackWorld(world, toolbox::GWorldSerial(world));
                 return nullptr;
             }
             s.nativeIndex_ = frameNumber;
@@ -107,7 +129,7 @@ struct Callbacks {
         auto it = s.loans_.find(cookie);
         if (cookie != nullptr && it == s.loans_.end()) return kPluginBadParams;
         if (it != s.loans_.end()) {
-            DisposeGWorld(it->second.world);  // harmless when the plug-in disposed of it already
+            s.GiveBackWorld(it->second.world, it->second.serial);
             s.loans_.erase(it);
         }
         // A failing release still takes the frame back: only the answer is wrong.
@@ -191,10 +213,71 @@ HostSession::HostSession(FrameSource& clip, int targetWidth, int targetHeight)
     p.frame = target_;
     p.frameRect = Rect{0, 0, SInt16(targetHeight), SInt16(targetWidth)};
     gCurrentSession = this;
+    Sessions().insert(this);
+}
+
+GWorldPtr HostSession::TakeWorld(int width, int height) {
+    while (!spare_.empty()) {
+        const Spare spare = spare_.back();
+        spare_.pop_back();
+        if (toolbox::GWorldSerial(spare.world) != spare.serial) continue;
+        Rect bounds;
+        GetPixBounds(GetGWorldPixMap(spare.world), &bounds);
+        if (bounds.right == width && bounds.bottom == height) {
+            // Lent as if new: unlocked. Every pixel is written before the plug-in sees it.
+            SetPixelsState(GetGWorldPixMap(spare.world), 0);
+            return spare.world;
+        }
+        DisposeGWorld(spare.world);
+    }
+    return NewWorld(width, height);
+}
+
+void HostSession::GiveBackWorld(GWorldPtr world, UInt64 serial) {
+    if (world == nullptr || serial == 0 || toolbox::GWorldSerial(world) != serial) return;
+    if (spare_.size() < kMaxSpareWorlds) {
+        spare_.push_back(Spare{world, serial});
+    } else {
+        DisposeGWorld(world);
+    }
+}
+
+void HostSession::ReadAhead(int first, int last) {
+    StopReadingAhead();
+    ahead_ = std::make_unique<FrameAhead>(clip_, first, last);
+}
+
+void HostSession::StopReadingAhead() {
+    if (!ahead_) return;
+    for (const HeldWorld& held : ahead_->Stop()) GiveBackWorld(held.world, held.serial);
+    ahead_.reset();
+}
+
+GWorldPtr HostSession::TakeFrameAhead(int frameNumber, bool* fallBack) {
+    // The reader always has worlds to fill; without any it would wait for ever.
+    while (ahead_->Held() < kFramesAhead) {
+        GWorldPtr world = TakeWorld(clip_.Width(), clip_.Height());
+        if (world == nullptr) break;
+        ahead_->Offer(HeldWorld{world, toolbox::GWorldSerial(world)});
+    }
+    HeldWorld got;
+    const FrameAhead::Got answer = ahead_->Held() == 0 ? FrameAhead::Got::NotNext : ahead_->Take(frameNumber, &got);
+    if (answer == FrameAhead::Got::Frame) return got.world;
+    // Out of order, or unreadable (read again here, so that the failure is reported as
+    // it always is): the reader stops.
+    if (answer == FrameAhead::Got::Failed) GiveBackWorld(got.world, got.serial);
+    StopReadingAhead();
+    *fallBack = true;
+    return nullptr;
 }
 
 HostSession::~HostSession() {
-    for (auto& [cookie, loan] : loans_) DisposeGWorld(loan.world);
+    StopReadingAhead();
+    for (auto& [cookie, loan] : loans_)
+        if (toolbox::GWorldSerial(loan.world) == loan.serial) DisposeGWorld(loan.world);
+    for (const Spare& spare : spare_)
+        if (toolbox::GWorldSerial(spare.world) == spare.serial) DisposeGWorld(spare.world);
+    Sessions().erase(this);
     if (nativeFrame_) DisposeGWorld(nativeFrame_);
     if (target_) DisposeGWorld(target_);
     if (gCurrentSession == this) gCurrentSession = nullptr;

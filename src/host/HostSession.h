@@ -10,6 +10,7 @@
 
 #include "FrameSource.h"
 #include "HYPluginAPI.h"
+#include "Pipeline.h"
 
 namespace host {
 
@@ -56,6 +57,21 @@ public:
     // Audio mixed for the frame rendered last (cleared when the next frame starts).
     std::vector<int16_t>& MixedAudio() { return mixed_; }
     int OutstandingFrames() const { return int(loans_.size()); }
+    // Worlds taken back from the plug-in and kept to be lent again.
+    int SpareWorlds() const;
+
+    // A world of the size for a frame: a spare one when there is one, else a new one.
+    // Null when memory is short.
+    GWorldPtr TakeWorld(int width, int height);
+    // Takes a lent world back into the spares; one the plug-in disposed of (its serial
+    // no longer matches) is forgotten, whatever now lives at its address.
+    void GiveBackWorld(GWorldPtr world, UInt64 serial);
+
+    // Frames first..last-1 at the clip's size are read ahead on a thread of their own
+    // until StopReadingAhead; a frame asked for out of that order stops it, and is read
+    // here as always.
+    void ReadAhead(int first, int last);
+    void StopReadingAhead();
 
     // The host's blend: source over destination at opacity/255, per byte, rounded.
     static HYPluginResult BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect,
@@ -65,8 +81,18 @@ private:
     friend struct Callbacks;
     struct Loan {
         GWorldPtr world;
+        UInt64 serial;
         int frameNumber;
     };
+    struct Spare {
+        GWorldPtr world;
+        UInt64 serial;
+    };
+    static constexpr std::size_t kMaxSpareWorlds = 4;
+    static constexpr int kFramesAhead = 2;
+    // The world holding the frame read ahead, or null with *fallBack set when the
+    // reader has not got it and the frame is to be read as without it.
+    GWorldPtr TakeFrameAhead(int frameNumber, bool* fallBack);
     FrameSource& clip_;
     std::unique_ptr<HYPluginParams> params_;
     HYProcs procs_{};
@@ -77,10 +103,14 @@ private:
     HostFaults faults_;
     HostCounters counters_;
     std::map<void*, Loan> loans_;
+    std::vector<Spare> spare_;
+    std::unique_ptr<FrameAhead> ahead_;
     std::vector<int16_t> mixed_;
     int nextCookie_ = 1;
 };
 
+// Worlds every session keeps to lend again (alive, but nobody's leak).
+long HostSpareWorlds();
 // Blocks the plug-in allocated through the host and has not freed yet.
 long HostLiveBlocks();
 // The host's DisposePtr callback, for freeing what a plug-in left behind.

@@ -79,6 +79,7 @@ class NullSink : public OutputSink {
 public:
     bool Consume(int, GWorldPtr, const std::vector<int16_t>&, std::string* error) override;
     bool Finish(std::string*) override { return true; }
+    bool WorthAThread() const override { return false; }
 };
 
 }  // namespace host

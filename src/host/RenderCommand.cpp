@@ -12,6 +12,7 @@
 #include "HostJob.h"
 #include "ImageSequence.h"
 #include "InputFile.h"
+#include "Pipeline.h"
 #include "Progress.h"
 #include "RenderDriver.h"
 #include "SettingsCommand.h"
@@ -121,6 +122,7 @@ RenderSettings ParseRender(const OptionValues& args) {
         s.reader.rawHeight = s.height;
     }
     s.reader.threads = int(args.Integer("--threads"));
+    s.pass.threads = PipelineThreadsAllowed();
     s.overwrite = ReadOverwrite(args);
     s.progress = args.Text("--progress");
     if (s.progress == "-" && IsStandardStream(s.output))

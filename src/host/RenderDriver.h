@@ -16,6 +16,9 @@ struct PassOptions {
     int fadeOut = 0;
     float sliders[3] = {0.5f, 0.5f, 0.5f};
     bool proxy = false;
+    // Frames read ahead and handed to the sink behind the plug-in, each on a thread of
+    // its own; the plug-in is called on this thread either way, with the same results.
+    bool threads = false;
 };
 
 // Receives each processed frame (the host's target world) with its mixed audio.
@@ -24,6 +27,8 @@ public:
     virtual ~FrameSink() = default;
     virtual bool Consume(int frameIndex, GWorldPtr frame, const std::vector<int16_t>& audio,
                          std::string* error) = 0;
+    // False for a sink that does too little to be worth a thread of its own.
+    virtual bool WorthAThread() const { return true; }
 };
 
 struct PassResult {

@@ -41,10 +41,10 @@ TEST_F(ConfigFaultInjection, EveryAllocationOfASessionFailingInTurn) {
                 long blocks = 0, worlds = 0;
                 Press(kSession, 0, [&] {
                     blocks = host::HostLiveBlocks();
-                    worlds = toolbox::LiveGWorldCount();
+                    worlds = toolbox::LiveGWorldCount() - host::HostSpareWorlds();
                     toolbox::ArmFault(site, n);
                 });
-                const bool clean = toolbox::LiveWindowCount() == 0 && toolbox::LiveGWorldCount() == worlds &&
+                const bool clean = toolbox::LiveWindowCount() == 0 && toolbox::LiveGWorldCount() - host::HostSpareWorlds() == worlds &&
                                    host::HostLiveBlocks() == blocks;
                 return clean ? 0 : kLeaked;
             }).Wait();

@@ -168,7 +168,8 @@ void GuardedTarget::Fill(const std::vector<UInt8>& argb) {
 }
 
 Holdings Holdings::Now() {
-    return Holdings{host::HostLiveBlocks(), toolbox::LiveGWorldCount(), toolbox::LivePtrCount(),
+    return Holdings{host::HostLiveBlocks(), toolbox::LiveGWorldCount() - host::HostSpareWorlds(),
+                    toolbox::LivePtrCount(),
                     long(toolbox::OpenResFiles().size())};
 }
 

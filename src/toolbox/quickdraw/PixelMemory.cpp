@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace toolbox {
 
@@ -50,7 +51,56 @@ std::size_t PageSize() {
     return page;
 }
 
-void FreeHeap(void* p) { std::free(p); }
+// Blocks freed lately, kept for the next request of the same size. A program that makes
+// and disposes of a frame-sized world for every frame would otherwise have the C library
+// give the memory back to the system and fault it in, page by page, again each time
+// (frames of 3840x2160 are always mapped afresh).
+struct FreedBlocks {
+    static constexpr std::size_t kKept = 2;
+    struct Block {
+        void* p;
+        std::size_t bytes;
+    };
+    std::mutex lock;
+    std::vector<Block> blocks;
+    std::unordered_map<void*, std::size_t> sizes;  // every heap block alive, by address
+};
+FreedBlocks& Freed() {
+    static FreedBlocks* freed = new FreedBlocks;  // outlives every static world
+    return *freed;
+}
+
+void FreeHeap(void* p) {
+    if (p == nullptr) return;
+    FreedBlocks& f = Freed();
+    std::lock_guard<std::mutex> hold(f.lock);
+    auto it = f.sizes.find(p);
+    const std::size_t bytes = it->second;
+    f.sizes.erase(it);
+    if (f.blocks.size() == FreedBlocks::kKept) {
+        std::free(f.blocks.front().p);
+        f.blocks.erase(f.blocks.begin());
+    }
+    f.blocks.push_back({p, bytes});
+}
+
+// A block of exactly `rounded` bytes, from those kept or new; not cleared.
+UInt8* TakeHeap(std::size_t rounded) {
+    FreedBlocks& f = Freed();
+    std::lock_guard<std::mutex> hold(f.lock);
+    void* p = nullptr;
+    for (auto it = f.blocks.end(); it != f.blocks.begin();) {
+        --it;
+        if (it->bytes == rounded) {
+            p = it->p;
+            f.blocks.erase(it);
+            break;
+        }
+    }
+    if (p == nullptr) p = std::aligned_alloc(64, rounded);
+    if (p != nullptr) f.sizes[p] = rounded;
+    return static_cast<UInt8*>(p);
+}
 
 void FreeGuarded(void* p) {
     if (p == nullptr) return;
@@ -102,7 +152,7 @@ PixelStorage AllocatePixels(std::size_t bytes) {
     if (GuardPagesOn()) return PixelStorage(AllocateGuarded(bytes), FreeGuarded);
     // Rounded up to the alignment, as aligned_alloc requires; never zero bytes.
     const std::size_t rounded = (std::max<std::size_t>(bytes, 1) + 63) & ~std::size_t(63);
-    auto* block = static_cast<UInt8*>(std::aligned_alloc(64, rounded));
+    UInt8* block = TakeHeap(rounded);
     if (block != nullptr) std::memset(block, 0, rounded);
     return PixelStorage(block, FreeHeap);
 }

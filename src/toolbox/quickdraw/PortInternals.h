@@ -19,6 +19,7 @@ struct OpaqueGrafPtr {
     GDPtr deviceMaster = &device;
     std::unique_ptr<UInt8, void (*)(void*)> storage{nullptr, nullptr};  // pixels we own
     bool isGWorld = false;
+    UInt64 serial = 0;  // worlds only: see toolbox::GWorldSerial
     UInt32 magic = 0;
 
     RGBColor foreColor{0, 0, 0};

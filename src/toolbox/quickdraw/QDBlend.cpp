@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 namespace toolbox {
 
@@ -13,13 +14,20 @@ UInt8* PixelAddress(const PixMap& pm, int x, int y) {
            std::ptrdiff_t(x - pm.bounds.left) * 4;
 }
 
-// One run of bytes, every byte alike: the loop the compiler turns into vector code
-// (the division by 255 becomes a multiply and a shift). No per-processor clones here:
-// their resolvers run while the library is being relocated, before a sanitizer's
-// runtime is ready, and the sanitizer builds load this library at start-up.
+// (s·a + d·(255 − a) + 127) div 255. The sum fits 16 bits (at most 65,152), and for such
+// sums (x + 1 + x div 256) div 256 is x div 255 exactly, so a run is 16-bit multiplies and
+// shifts that the compiler turns into vector code, eight or more bytes an instruction.
+inline UInt8 BlendByte(unsigned s, unsigned d, uint16_t a, uint16_t inv) {
+    const uint16_t x = uint16_t(s * a + d * inv + 127);
+    return UInt8(uint16_t(x + 1 + (x >> 8)) >> 8);
+}
+
+// One run of bytes, every byte alike. No per-processor clones here: their resolvers run
+// while the library is being relocated, before a sanitizer's runtime is ready, and the
+// sanitizer builds load this library at start-up.
 void BlendRun(const UInt8* s, UInt8* d, std::size_t n, int a) {
-    const int inv = 255 - a;
-    for (std::size_t i = 0; i < n; ++i) d[i] = UInt8((s[i] * a + d[i] * inv + 127) / 255);
+    const uint16_t a16 = uint16_t(a), inv = uint16_t(255 - a);
+    for (std::size_t i = 0; i < n; ++i) d[i] = BlendByte(s[i], d[i], a16, inv);
 }
 
 // Source and destination rectangles of one size: whole rows, no scaling.
@@ -43,7 +51,7 @@ bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, con
     int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     int dw = dstRect.right - dstRect.left, dh = dstRect.bottom - dstRect.top;
     if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
-    const int a = std::clamp<int>(opacity, 0, 255), inv = 255 - a;
+    const int a = std::clamp<int>(opacity, 0, 255);
     Rect area;
     if (!SectRect(&dstRect, &dst.bounds, &area)) return true;
     if (sw == dw && sh == dh) {
@@ -58,7 +66,7 @@ bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, con
             int sx = srcRect.left + int(SInt64(x - dstRect.left) * sw / dw);
             if (sx < src.bounds.left || sx >= src.bounds.right) continue;
             const UInt8* s = PixelAddress(src, sx, sy);
-            for (int c = 0; c < 4; ++c) d[c] = UInt8((s[c] * a + d[c] * inv + 127) / 255);
+            BlendRun(s, d, 4, a);
         }
     }
     return true;

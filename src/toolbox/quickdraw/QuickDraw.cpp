@@ -94,6 +94,11 @@ CGrafPtr CurrentPort() {
 
 long LiveGWorldCount() { return long(LiveGWorlds().size()); }
 
+UInt64 GWorldSerial(GWorldPtr world) {
+    if (world == nullptr || LiveGWorlds().count(world) == 0) return 0;
+    return world->serial;
+}
+
 CGrafPtr NewPortForPixels(const Rect& bounds, SInt32 rowBytes, Ptr baseAddr) {
     auto* port = new OpaqueGrafPtr;
     InitPort(port, bounds, rowBytes, baseAddr, 32);
@@ -143,6 +148,8 @@ QDErr NewGWorld(GWorldPtr* offscreenGWorld, short pixelDepth, const Rect* bounds
     Ptr base = reinterpret_cast<Ptr>(pixels.get());
     world->storage = std::move(pixels);
     world->isGWorld = true;
+    static UInt64 lastSerial = 0;
+    world->serial = ++lastSerial;
     InitPort(world, *boundsRect, rowBytes, base, pixelDepth);
     world->pixState = flags & GWorldFlags(pixelsLocked);
     LiveGWorlds().insert(world);

@@ -194,6 +194,10 @@ using PortFlushHook = void (*)(CGrafPtr port, const Rect& dirty, void* refCon);
 void SetPortFlushHook(CGrafPtr port, PortFlushHook hook, void* refCon);
 // Offscreen worlds currently alive (leak checks in tests).
 long LiveGWorldCount();
+// A number given to each world when it is made and never again; 0 for a pointer that is
+// no live world. Whoever keeps a world pointer that someone else may dispose of (a pool of
+// worlds) compares this to tell its world from a new one made at the same address.
+UInt64 GWorldSerial(GWorldPtr world);
 // Largest number of pixels one world may have; a larger request fails with memFullErr.
 constexpr long kMaxGWorldPixels = 32767L * 4096L;
 
