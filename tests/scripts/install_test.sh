@@ -53,9 +53,13 @@ run_installed() {
   env -u LD_LIBRARY_PATH PATH=/usr/bin:/bin "$prefix/bin/tonefade-host" "$@"
 }
 # The settings command (its helper in libexec) and the frei0r filter, from the prefix.
+# A sanitized filter in ffmpeg, which is not, needs its runtimes loaded first.
+preload=$(ldd "$prefix/lib/frei0r-1/tonefade.so" | awk '$1 ~ /^lib(asan|ubsan)\./ {print $3}' | sort | tr '\n' ' ')
+export preload
 installed_extras() {
   run_installed settings --prefs-dir "$work/prefs" > "$work/settings.txt" &&
-    FREI0R_PATH="$prefix/lib/frei0r-1" ffmpeg -v error -i "$work/clip.mkv" -vf frei0r=tonefade:0.8 \
+    LD_PRELOAD="$preload" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+      FREI0R_PATH="$prefix/lib/frei0r-1" ffmpeg -v error -i "$work/clip.mkv" -vf frei0r=tonefade:0.8 \
       -f null - 2> "$work/frei0r.txt"
 }
 hidden=no
