@@ -1,5 +1,6 @@
 // One whole kPlugDoFrame through the entry point: the host's GetFrame, the plug-in's
-// copies, the kernel, the copy into the target, MixAudio and ReleaseFrame.
+// copies, the kernel, the copy into the target, MixAudio and ReleaseFrame; with a fade,
+// also the unprocessed copy and the host's blend (the fourth argument: fade-in frames).
 #include <benchmark/benchmark.h>
 
 #include "Carbon.h"
@@ -21,6 +22,7 @@ void DoFrame(benchmark::State& state) {
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = UInt8(i * 2654435761u >> 24);
     clip.AddFrame(pixels, std::vector<int16_t>(3200, 100));
     host::HostSession session(clip, width, height);
+    session.FilterInfo().fadeInFrames = SInt32(state.range(3));
     host::CallPlugin(&PlugInMain, session, kPlugGetInfo);
     gEffectData->sliders[0] = SInt16(state.range(2));
     gEffectData->startRel = relRect{0.25, 0.75, 0.25, 0.75};
@@ -39,6 +41,11 @@ void DoFrame(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(DoFrame)->Args({720, 480, 50})->Args({1920, 1080, 50})->Args({1920, 1080, 29})->Unit(benchmark::kMillisecond);
+BENCHMARK(DoFrame)
+    ->Args({720, 480, 50, 0})
+    ->Args({1920, 1080, 50, 0})
+    ->Args({1920, 1080, 29, 0})
+    ->Args({1920, 1080, 50, 2})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -72,7 +72,7 @@ host_jobs() {  # host_jobs LABEL HOST
   job "$l raw 2160p"                    "$FRAMES_4K" "${ALL[@]}" "$h" render "$RAW4K" /dev/null --quiet --prefs-dir "$PREFS"
   job "$l h264 1080p, one thread"       "$FRAMES"    "${ONE[@]}" "$h" render "$H264" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
   job "$l h264 1080p"                   "$FRAMES"    "${ALL[@]}" "$h" render "$H264" /dev/null --quiet --prefs-dir "$PREFS"
-  job "$l h264 1080p to H.264"          "$FRAMES"    "${ALL[@]}" "$h" render "$H264" "$OUT" --quiet --prefs-dir "$PREFS"
+  job "$l h264 1080p to H.264"          "$FRAMES"    "${ALL[@]}" "$h" render "$H264" "$OUT" -y --quiet --prefs-dir "$PREFS"
 }
 job "ffmpeg raw 1080p decode, one thread"  "$FRAMES"    "${FF1[@]}" -i "$RAW" -f null -
 job "ffmpeg raw 1080p decode"              "$FRAMES"    "${FFN[@]}" -i "$RAW" -f null -

@@ -7,6 +7,7 @@
 
 #include "Carbon.h"
 #include "HostSession.h"
+#include "quickdraw/QDBlend.h"
 #include "support/Frames.h"
 
 namespace {
@@ -45,7 +46,8 @@ PixMap MapOf(std::vector<UInt8>& bytes, Rect bounds, int rowBytes) {
     return pm;
 }
 
-// Every (source byte, destination byte) pair at every opacity, and the clamped ones.
+// Every (source byte, destination byte) pair at every opacity, and the clamped ones, on
+// every instruction set this processor has.
 TEST(HostBlend, EveryByteAndOpacityAsTheDivision) {
     std::vector<UInt8> src(65536), dst(65536);
     for (std::size_t i = 0; i < src.size(); ++i) {
@@ -53,13 +55,17 @@ TEST(HostBlend, EveryByteAndOpacityAsTheDivision) {
         dst[i] = UInt8(i);
     }
     const Rect bounds{0, 0, 128, 128};  // 128 x 128 pixels of 4 bytes: all 65,536 pairs
-    for (int opacity = -2; opacity <= 257; ++opacity) {
-        std::vector<UInt8> got = dst, want = dst;
-        PixMap s = MapOf(src, bounds, 512), g = MapOf(got, bounds, 512), w = MapOf(want, bounds, 512);
-        ASSERT_EQ(host::HostSession::BlendPixMaps(s, g, bounds, bounds, SInt16(opacity)), kPluginOK);
-        ReferenceBlend(s, w, bounds, bounds, SInt16(opacity));
-        ASSERT_EQ(got, want) << "opacity " << opacity;
+    for (toolbox::BlendISA isa : {toolbox::BlendISA::kPortable, toolbox::BlendISA::kAVX2, toolbox::BlendISA::kAVX512}) {
+        if (!toolbox::SetBlendISAForTesting(isa)) continue;
+        for (int opacity = -2; opacity <= 257; ++opacity) {
+            std::vector<UInt8> got = dst, want = dst;
+            PixMap s = MapOf(src, bounds, 512), g = MapOf(got, bounds, 512), w = MapOf(want, bounds, 512);
+            ASSERT_EQ(host::HostSession::BlendPixMaps(s, g, bounds, bounds, SInt16(opacity)), kPluginOK);
+            ReferenceBlend(s, w, bounds, bounds, SInt16(opacity));
+            ASSERT_EQ(got, want) << "opacity " << opacity << " set " << int(isa);
+        }
     }
+    toolbox::SetBlendISAForTesting(toolbox::BlendISA::kAuto);
 }
 
 // Rectangles moved, cut by either map, scaled, with padded rows and offset bounds.

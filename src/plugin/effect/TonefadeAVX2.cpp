@@ -56,12 +56,23 @@ struct AVX2 {
     // Lane conditions as vectors of all-ones or zero lanes.
     using Mask16 = V;
     static Mask16 IsNegative16(V v) { return _mm256_srai_epi16(v, 15); }
+    static Mask16 IsLess16(V a, V b) { return _mm256_cmpgt_epi16(b, a); }  // signed
+    // a − b in the colour bytes, 0 in alpha's.
+    static V ColourDifference8(V a, V b) {
+        return _mm256_and_si256(_mm256_sub_epi8(a, b), _mm256_set1_epi32(int(0xFFFFFF00)));
+    }
+    static V Add8(V a, V b) { return _mm256_add_epi8(a, b); }
     static Mask16 IsAtLeast16(V a, V b) { return _mm256_cmpeq_epi16(_mm256_max_epu16(a, b), a); }
     static Mask16 AndNotEqual16(Mask16 m, V a, V b) { return _mm256_andnot_si256(_mm256_cmpeq_epi16(a, b), m); }
     static V AddWhere16(V v, Mask16 m, V addend) { return _mm256_add_epi16(v, _mm256_and_si256(m, addend)); }
     // Even bytes from a, odd bytes from b.
     static V BlendOddBytes(V a, V b) { return _mm256_blendv_epi8(a, b, _mm256_set1_epi16(short(0xFF00))); }
     template <int kBits> static V ShiftLeft16(V v) { return _mm256_slli_epi16(v, kBits); }
+    // x with each pixel's grey (the low byte of its 32 bits in greys) in its odd or even bytes.
+    static V GreyIntoOddBytes(V x, V greys, V spread) { return BlendOddBytes(x, Shuffle8(greys, spread)); }
+    static V GreyIntoEvenBytes(V x, V greys, V spread) { return BlendOddBytes(Shuffle8(greys, spread), x); }
+    // The low bytes of even's 16-bit lanes, then odd's.
+    static V MergeLowBytes(V even, V odd, V) { return BlendOddBytes(even, ShiftLeft16<8>(odd)); }
 
     // out + delta in the colour bytes where diff equals runDiff and offset <= span.
     static V AddWhereInRun(V out, V diff, V runDiff, V offset, V span, V delta, V colour) {

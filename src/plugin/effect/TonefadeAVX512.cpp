@@ -66,12 +66,28 @@ struct AVX512 {
     // Lane conditions as mask registers.
     using Mask16 = __mmask32;
     static Mask16 IsNegative16(V v) { return _mm512_movepi16_mask(v); }
+    static Mask16 IsLess16(V a, V b) { return _mm512_cmplt_epi16_mask(a, b); }  // signed
+    // a − b in the colour bytes, 0 in alpha's.
+    static V ColourDifference8(V a, V b) { return _mm512_maskz_sub_epi8(~0x1111111111111111ull, a, b); }
+    static V Add8(V a, V b) { return _mm512_add_epi8(a, b); }
     static Mask16 IsAtLeast16(V a, V b) { return _mm512_cmpge_epu16_mask(a, b); }
     static Mask16 AndNotEqual16(Mask16 m, V a, V b) { return _mm512_mask_cmpneq_epu16_mask(m, a, b); }
     static V AddWhere16(V v, Mask16 m, V addend) { return _mm512_mask_add_epi16(v, m, v, addend); }
     // Even bytes from a, odd bytes from b.
     static V BlendOddBytes(V a, V b) { return _mm512_mask_blend_epi8(0xAAAAAAAAAAAAAAAAull, a, b); }
     template <int kBits> static V ShiftLeft16(V v) { return _mm512_slli_epi16(v, kBits); }
+    // x with each pixel's grey (the low byte of its 32 bits in greys) in its odd or even
+    // bytes: one byte shuffle that writes only those bytes.
+    static V GreyIntoOddBytes(V x, V greys, V spread) {
+        return _mm512_mask_shuffle_epi8(x, 0xAAAAAAAAAAAAAAAAull, greys, spread);
+    }
+    static V GreyIntoEvenBytes(V x, V greys, V spread) {
+        return _mm512_mask_shuffle_epi8(x, 0x5555555555555555ull, greys, spread);
+    }
+    // The low bytes of even's 16-bit lanes, then odd's (lowBytes: each byte's lane's low byte).
+    static V MergeLowBytes(V even, V odd, V lowBytes) {
+        return _mm512_mask_shuffle_epi8(even, 0xAAAAAAAAAAAAAAAAull, odd, lowBytes);
+    }
 
     // out + delta in the colour bytes where diff equals runDiff and offset <= span.
     static V AddWhereInRun(V out, V diff, V runDiff, V offset, V span, V delta, V) {

@@ -50,6 +50,10 @@ UInt8 IntegerLane(const TonefadePlan& plan, int c, int m) {
     const auto hundredths = [](int x) { return HighHalf(x, kTonefadeDiv100Mul) >> (kTonefadeDiv100Shift - 16); };
     if (plan.form == TonefadeForm::kBlend) return UInt8(hundredths(u));
     if (plan.multiple) return UInt8(MultiplyAddBytes(c, m, 1 - plan.step, plan.step) & 0xFF);
+    if (plan.unitStep) {
+        if (u < MultiplyAddBytes(c, m, 100 * plan.step, -100 * plan.step)) u += 99;
+        return UInt8(Wrap16(hundredths(u) + MultiplyAddBytes(c, m, -plan.step, plan.step)) & 0xFF);
+    }
     if (!plan.wide) {
         const int q = hundredths(u);
         SInt16 value = Wrap16(q + MultiplyAddBytes(c, m, -plan.step, plan.step));
@@ -77,6 +81,7 @@ void ChooseForm(TonefadePlan& plan) {
     plan.truncates = plan.blendWeight != 0;
     plan.wide = std::abs(a) > 127;  // a·d no longer fits a 16-bit lane
     plan.multiple = plan.blendWeight == 0 && a >= -126 && a <= 127;
+    plan.unitStep = plan.truncates && (a == 1 || a == -1);
     plan.form = plan.wide ? TonefadeForm::kExtrapolateWide : TonefadeForm::kExtrapolate;
     // For σd = -1, q is c − 1 (a > 0, b > 0) or c (a < 0), and t < 0 when q < |a|.
     if (plan.wide) plan.signLimit = std::abs(a) + (a > 0 ? 1 : 0);

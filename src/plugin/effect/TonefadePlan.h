@@ -39,7 +39,10 @@ constexpr int kTonefadeBuckets = 16;
 //                                q = u div 100, F = q + a·d = floor(t / 100), plus 1 where
 //                                t < 0 and 100 does not divide u (trunc, not floor); the
 //                                result is F modulo 256. While |a| <= 127, F fits a 16-bit
-//                                lane and its sign is the sign of t.
+//                                lane and its sign is the sign of t. With |a| = 1 the sign
+//                                of t comes first instead: t < 0 exactly when u < −100·a·d,
+//                                one multiply-add with the byte weights ±100, and there
+//                                u + 99 is divided, which rounds toward zero (the same F + 1).
 //   wide        (|a| >= 128)     the lane holds F modulo 2^16, so the sign of t comes first,
 //                                from σd alone (σ the sign of a): |a|·σd <= -256 outweighs any
 //                                q, so t < 0 exactly when σd <= -2, or σd = -1 and c is below
@@ -58,6 +61,7 @@ struct TonefadePlan {
     bool wide = false;       // |a| >= 128
     bool truncates = false;  // b != 0: some t < 0 are not multiples of 100
     bool multiple = false;   // b = 0 and -126 <= a <= 127: the result is c + a·d, one multiply-add
+    bool unitStep = false;   // b != 0 and |a| = 1: the sign of t before dividing
     int signLimit = 0;       // wide: t < 0 for σd = -1 exactly when c < signLimit
 
     // The runs, each in its own bucket, field by field: the 16-byte tables that the vector

@@ -18,9 +18,10 @@ namespace {
 
 // The integer forms' shapes: the blend; extrapolation by a whole multiple (b = 0, |a| <= 126:
 // c + a·d in one multiply-add, nothing to divide); extrapolation with a·d in a 16-bit lane;
-// and the wide extrapolations, which take the sign of t before dividing, with (kWideNear) or
-// without (kWideFar, |a| >= 256) the test of c against the plan's limit.
-enum class Shape { kBlend, kMultiple, kExtrapolate, kWideNear, kWideFar };
+// extrapolation by one step (|a| = 1, b != 0), which compares u with −100·a·d to take the sign
+// of t before dividing; and the wide extrapolations, which take the sign of t before dividing,
+// with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit.
+enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar };
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -34,17 +35,18 @@ constexpr int kColourBytes = 0xFFFFFF00;  // the colours of a pixel, not its alp
 // (red, blue: grey low, channel high).
 template <class T>
 struct LaneWeights {
-    typename T::V blend, step, sign, limit;
+    typename T::V blend, step, sign, limit, hundredSteps;
 };
 
 template <class T>
 struct IntegerConstants {
     using V = typename T::V;
-    V sumWeights, ones, third, spread;              // the grey
+    V sumWeights, ones, third, spread, lowBytes;    // the grey; merging lanes
     V hundredth, hundred, ninetyNine, magnitude;    // division, rounding toward zero, a
     LaneWeights<T> pairs, even, odd;
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
     __m128i shift;
+    int step;  // a
 };
 
 // The bucket tables, one byte per bucket, in every 128-bit lane for the byte shuffle.
@@ -75,6 +77,8 @@ void InitExtrapolation(const TonefadePlan& plan, IntegerConstants<T>& k) {
         k.even.step = T::Set1_32(PixelWeights(1, 0, 1 - a, a));
         k.odd.step = T::Set1_32(PixelWeights(a, 1 - a, a, 1 - a));
     }
+    k.even.hundredSteps = T::Set1_32(PixelWeights(0, 0, 100 * a, -100 * a));  // −100·a·d, for |a| = 1
+    k.odd.hundredSteps = T::Set1_32(PixelWeights(-100 * a, 100 * a, -100 * a, 100 * a));
     k.even.sign = T::Set1_32(PixelWeights(0, 0, -sigma, sigma));
     k.odd.sign = T::Set1_32(PixelWeights(sigma, -sigma, sigma, -sigma));
     // c >= signLimit, as (grey, c) lanes >= signLimit·256 (the even lanes' bytes swapped first).
@@ -88,9 +92,11 @@ void InitExtrapolation(const TonefadePlan& plan, IntegerConstants<T>& k) {
 template <class T, Shape kShape, bool kCorrect>
 void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
     k.sumWeights = T::Set1_32(kSumWeights);
+    k.step = plan.step;
     k.ones = T::Set1_16(1);
     k.third = T::Set1_16(kTonefadeDiv3Mul);
     k.spread = T::Broadcast128(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
+    k.lowBytes = T::Broadcast128(_mm_setr_epi8(0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14));
     k.hundredth = T::Set1_16(kTonefadeDiv100Mul);
     // The blend's (byte, grey) lanes, a pixel in 64 bits: alpha's pair, then the colours'.
     const UInt64 colour = UInt8(100 - plan.blendWeight) | UInt64(UInt8(plan.blendWeight)) << 8;
@@ -99,7 +105,17 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
     if constexpr (kCorrect) InitBuckets(plan, k);
 }
 
-// Each pixel's grey, (red + green + blue) div 3, in all four of its bytes.
+// Each pixel's grey, (red + green + blue) div 3, in the low byte of its 32 bits.
+template <class T>
+inline typename T::V GreyWords(typename T::V x, const IntegerConstants<T>& k) {
+    // (red, green + blue) in 16-bit lanes, summed into the low lane by a shift and an add: the
+    // high lane's value is left over, and nothing reads it.
+    const typename T::V pairs = T::MultiplyAddBytes(x, k.sumWeights);
+    return T::MulHigh16(T::Add16(pairs, T::template ShiftRight32<16>(pairs)), k.third);
+}
+
+// Each pixel's grey in all four of its bytes; the sum by a second multiply-add, which the
+// blend, with few multiplies of its own, runs faster with.
 template <class T>
 inline typename T::V Greys(typename T::V x, const IntegerConstants<T>& k) {
     const typename T::V sum = T::MultiplyAdd16(T::MultiplyAddBytes(x, k.sumWeights), k.ones);
@@ -125,7 +141,10 @@ inline typename T::V ExtrapolatedLanes(typename T::V pairs, const LaneWeights<T>
     using V = typename T::V;
     if constexpr (kShape == Shape::kMultiple) return T::MultiplyAddBytes(pairs, w.step);
     V u = T::MultiplyAddBytes(pairs, w.blend);
-    if constexpr (kShape == Shape::kExtrapolate) {
+    if constexpr (kShape == Shape::kUnitStep) {  // t < 0 exactly when u < −100·a·d; a·d is added later
+        u = T::AddWhere16(u, T::IsLess16(u, T::MultiplyAddBytes(pairs, w.hundredSteps)), k.ninetyNine);
+        return Hundredths(u, k);
+    } else if constexpr (kShape == Shape::kExtrapolate) {
         const V q = Hundredths(u, k);
         const V floor = T::Add16(q, T::MultiplyAddBytes(pairs, w.step));  // exact: |a·d| <= 32,385
         if constexpr (!kTruncates) return floor;
@@ -166,16 +185,26 @@ struct IntegerOp {
     const IntegerConstants<T>& k;
     typename T::V operator()(typename T::V x) const {
         using V = typename T::V;
-        const V greys = Greys(x, k);
         V out;
         if constexpr (kShape == Shape::kBlend) {
+            const V greys = Greys(x, k);
             out = T::PackUnsigned16(BlendLanes(T::UnpackLow8(x, greys), k), BlendLanes(T::UnpackHigh8(x, greys), k));
+            if constexpr (kCorrect) return Correct(x, greys, out, k);
         } else {
-            const V even = ExtrapolatedLanes<T, kShape, kTruncates, true>(T::BlendOddBytes(x, greys), k.even, k);
-            const V odd = ExtrapolatedLanes<T, kShape, kTruncates, false>(T::BlendOddBytes(greys, x), k.odd, k);
-            out = T::BlendOddBytes(even, T::template ShiftLeft16<8>(odd));
+            const V words = GreyWords(x, k);
+            const V even =
+                ExtrapolatedLanes<T, kShape, kTruncates, true>(T::GreyIntoOddBytes(x, words, k.spread), k.even, k);
+            const V odd =
+                ExtrapolatedLanes<T, kShape, kTruncates, false>(T::GreyIntoEvenBytes(x, words, k.spread), k.odd, k);
+            out = T::MergeLowBytes(even, odd, k.lowBytes);
+            if constexpr (kShape == Shape::kUnitStep || kCorrect) {
+                const V greys = T::Shuffle8(words, k.spread);
+                // a·d = ±(grey − c), of which only the low byte is kept: added to the bytes.
+                if constexpr (kShape == Shape::kUnitStep)
+                    out = T::Add8(out, k.step > 0 ? T::ColourDifference8(greys, x) : T::ColourDifference8(x, greys));
+                if constexpr (kCorrect) return Correct(x, greys, out, k);
+            }
         }
-        if constexpr (kCorrect) return Correct(x, greys, out, k);
         return out;
     }
 };
@@ -259,6 +288,8 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
         case TonefadeForm::kExtrapolate:
             if (plan.multiple)
                 WalkInteger<T, Shape::kMultiple, false>(src, dst, count, plan, stream);
+            else if (plan.unitStep)
+                WalkInteger<T, Shape::kUnitStep, true>(src, dst, count, plan, stream);
             else
                 WalkExtrapolation<T, Shape::kExtrapolate>(src, dst, count, plan, stream);
             break;

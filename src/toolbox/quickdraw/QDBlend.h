@@ -13,4 +13,9 @@ namespace toolbox {
 // nothing drawn, when either map has no pixels or is not 32 bits deep.
 bool BlendPixMaps(const PixMap& src, const PixMap& dst, const Rect& srcRect, const Rect& dstRect, SInt16 opacity);
 
+// Which vector instructions the blend uses: the widest the processor has (kAuto), or one
+// named set for tests and benchmarks. False, nothing changed, when the processor lacks it.
+enum class BlendISA { kAuto, kPortable, kAVX2, kAVX512 };
+bool SetBlendISAForTesting(BlendISA isa);
+
 }  // namespace toolbox
