@@ -76,23 +76,23 @@ int64_t ParseBitRate(const std::string& text) {
 }
 
 // What applies to an encoded OUTPUT only is refused for the others, never ignored.
-void ReadEncoding(const OptionValues& args, const std::string& output, OutputSpec* spec) {
-    spec->startNumber = int(args.Integer("--start-number"));
+void ReadEncoding(const OptionValues& args, const std::string& output, OutputSpec* out) {
+    out->startNumber = int(args.Integer("--start-number"));
     if (args.Given("--crf") && args.Given("--bitrate")) throw UsageError("give --crf or --bitrate, not both");
     const bool encoded = !IsSequencePattern(output) && output != "/dev/null";
     for (const char* name : {"--codec", "--crf", "--bitrate", "--pix-fmt"})
         if (args.Given(name) && !encoded)
             throw UsageError(std::string(name) + " applies to a video file or stream; " + output +
                              " is written as it is");
-    spec->codec = args.Text("--codec");
-    spec->pixelFormat = args.Text("--pix-fmt");
-    if (args.Given("--crf")) spec->crf = int(args.Integer("--crf"));
-    if (args.Given("--bitrate")) spec->bitRate = ParseBitRate(args.Text("--bitrate"));
+    out->codec = args.Text("--codec");
+    out->pixelFormat = args.Text("--pix-fmt");
+    if (args.Given("--crf")) out->crf = int(args.Integer("--crf"));
+    if (args.Given("--bitrate")) out->bitRate = ParseBitRate(args.Text("--bitrate"));
     if (!IsStandardStream(output) && args.Given("-f"))
         throw UsageError("-f names the format of a stream to standard output (OUTPUT -); a file's type comes from "
                          "its name");
     std::string why;
-    if (IsStandardStream(output) && (spec->streamFormat = StreamFormatName(args.Text("-f"), &why)).empty())
+    if (IsStandardStream(output) && (out->streamFormat = StreamFormatName(args.Text("-f"), &why)).empty())
         throw UsageError(why);
 }
 

@@ -139,9 +139,9 @@ TEST_F(HostCliTest, EncodeFromGuardedWorldsOfEveryWidthFrom1To130) {
             for (int f = 0; f < kFrames; ++f) clip.AddFrame(testsupport::PatternFrame(w, h, f + 1));
             const std::string path = Path("out/" + std::to_string(w) + ".mkv");
             std::string error;
-            host::OutputSpec spec{w, h, 30.0, 0, 0, 1};
-            if (w % 2 != 0 || h % 2 != 0) spec.pixelFormat = "yuv444p";  // 4:2:0 takes even sides only
-            std::unique_ptr<host::OutputSink> sink = host::OpenOutput(path, spec, &error);
+            host::OutputSpec format{w, h, 30.0, 0, 0, 1};
+            if (w % 2 != 0 || h % 2 != 0) format.pixelFormat = "yuv444p";  // 4:2:0 takes even sides only
+            std::unique_ptr<host::OutputSink> sink = host::OpenOutput(path, format, &error);
             if (!sink) return gCase + error;
             GWorldPtr world = testsupport::NewTestWorld(w, h);
             for (int f = 0; f < kFrames && error.empty(); ++f)
