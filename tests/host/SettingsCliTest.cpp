@@ -123,6 +123,8 @@ TEST_F(SettingsCliTest, BadValuesAndPresetsLeaveTheSettingsAsTheyWere) {
 TEST_F(SettingsCliTest, ExistingOutputsAreReplacedOnlyWhenSaidSo) {
     WriteSequence("ppm", 3, 32, 24);
     fs::create_directories(dir / "out");
+    fs::create_directories(dir / "vfx");  // the same frames numbered from 1001
+    for (int i = 0; i < 3; ++i) fs::copy_file(Frame(Path("in"), i), Frame(Path("vfx"), 1001 + i));
     const struct {
         std::vector<std::string> job;
         std::string existing;  // the file that is in the way
@@ -130,6 +132,7 @@ TEST_F(SettingsCliTest, ExistingOutputsAreReplacedOnlyWhenSaidSo) {
         {{"render", Path("in/%04d.ppm"), Path("out/v.mkv")}, Path("out/v.mkv")},
         {{"render", Path("in/%04d.ppm"), Path("out/%04d.ppm")}, Frame(Path("out"), 2)},  // one frame of three
         {{"thumbnail", Path("in/%04d.ppm"), Path("out/t.png")}, Path("out/t.png")},
+        {{"render", Path("vfx/%04d.ppm"), Path("out/%04d.ppm"), "--start-number", "1001"}, Frame(Path("out"), 1003)},
     };
     const struct {
         const char* flag;  // "" for none

@@ -121,6 +121,8 @@ const RefusalCase kRefusals[] = {
      "--fade-in needs a value"},
     {"ValueMissingBeforeSwitch", {"render", "@/in/%04d.ppm", "@/out/x.mkv", "--start", "--quiet"}, 2,
      "--start needs a value"},
+    {"ProgressAndStreamOnStdout", {"render", "@/in/%04d.ppm", "-", "--progress", "-"}, 2,
+     "--progress - and OUTPUT - would both write to standard output"},
     {"UnknownCommand", {"transcode", "@/in/%04d.ppm"}, 2, "unknown command transcode"},
     {"ThumbnailPastEnd", {"thumbnail", "@/in/%04d.ppm", "@/out/t.png", "--frame", "4"}, 2, "past the end"},
     {"ThumbnailNotAnImage", {"thumbnail", "@/in/%04d.ppm", "@/out/t.mkv"}, 2, "one .png"},
