@@ -144,9 +144,11 @@ const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{To
                                       Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true});
 
 // The blend (with and without corrections), extrapolation (also by whole multiples and with
-// corrections), and the wide forms near and far.
-const auto kSliders = ::testing::Values<SInt16>(-32768, -20050, -12701, -150, -50, -29, 0, 1, 29, 30, 50, 57, 80, 99,
-                                                100, 101, 150, 200, 1000, 12800, 20050, 25600, 32767);
+// corrections), the wide forms near and far, and the reduced forms for every divisor (2 and 4
+// by a shift, 5 to 100 by a multiply; -1170 and -28 with corrections).
+const auto kSliders = ::testing::Values<SInt16>(-32768, -20050, -12701, -1170, -150, -50, -29, -28, 0, 1, 29, 30, 50,
+                                                57, 80, 99, 100, 101, 102, 105, 120, 125, 150, 200, 1000, 12800,
+                                                20050, 25600, 32767);
 
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive, ::testing::Combine(kModes, kSliders), CaseName);
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, SweepName);

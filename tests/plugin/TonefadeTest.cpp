@@ -290,8 +290,10 @@ INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeKernel,
                          ModeName);
 
 // Which form serves which slider: the exhaustive tests rely on meeting every kind. Beyond
-// 0..100 the step a = floor(slider / 100) chooses between the two extrapolations (|a| <= 127
-// or not); 110 and 116 need more correction runs than the lookup holds.
+// 0..100, sliders whose slider / 100 reduces to s' / k with both weights k − s' and s' within a
+// signed byte take the reduced form (k = 2, 4 by a shift, the others by a multiply); otherwise
+// the step a = floor(slider / 100) chooses between the two extrapolations (|a| <= 127 or not);
+// 110 and 116 need more correction runs than the lookup holds.
 TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
     using enum TonefadeForm;
     struct Case {
@@ -299,8 +301,13 @@ TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
         TonefadeForm form;
         bool corrected;
     } cases[] = {{0, kBlend, false},           {50, kBlend, false},           {100, kBlend, false},
-                 {29, kBlend, true},           {56, kBlend, true},            {-1, kExtrapolate, false},
-                 {101, kExtrapolate, false},   {-29, kExtrapolate, true},     {12799, kExtrapolate, false},
+                 {29, kBlend, true},           {56, kBlend, true},            {-1, kExtrapolateReduced, false},
+                 {101, kExtrapolateReduced, false}, {127, kExtrapolateReduced, false},
+                 {150, kExtrapolateReduced, false}, {-50, kExtrapolateReduced, false},
+                 {125, kExtrapolateReduced, false}, {-3075, kExtrapolateReduced, false},
+                 {120, kExtrapolateReduced, false}, {-1170, kExtrapolateReduced, true},
+                 {-28, kExtrapolateReduced, true}, {-99, kExtrapolate, false}, {199, kExtrapolate, false},
+                 {-29, kExtrapolate, true},    {12799, kExtrapolate, false},
                  {-12700, kExtrapolate, false}, {12800, kExtrapolateWide, false}, {-12701, kExtrapolateWide, false},
                  {32767, kExtrapolateWide, false}, {-32768, kExtrapolateWide, false}, {110, kExact, false},
                  {116, kExact, false}};

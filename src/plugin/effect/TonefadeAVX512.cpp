@@ -57,6 +57,8 @@ struct AVX512 {
     static V MultiplyAddBytes(V bytes, V weights) { return _mm512_maddubs_epi16(bytes, weights); }
     static V MultiplyAdd16(V a, V b) { return _mm512_madd_epi16(a, b); }
     static V MulHigh16(V a, V b) { return _mm512_mulhi_epu16(a, b); }
+    static V MulHighSigned16(V a, V b) { return _mm512_mulhi_epi16(a, b); }
+    static V ShiftRightArith16(V v, __m128i bits) { return _mm512_sra_epi16(v, bits); }
     static V MulLow16(V a, V b) { return _mm512_mullo_epi16(a, b); }
     static V Shuffle8(V table, V index) { return _mm512_shuffle_epi8(table, index); }
     static V UnpackLow8(V a, V b) { return _mm512_unpacklo_epi8(a, b); }

@@ -20,8 +20,10 @@ namespace {
 // c + a·d in one multiply-add, nothing to divide); extrapolation with a·d in a 16-bit lane;
 // extrapolation by one step (|a| = 1, b != 0), which compares u with −100·a·d to take the sign
 // of t before dividing; and the wide extrapolations, which take the sign of t before dividing,
-// with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit.
-enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar };
+// with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit;
+// and the reduced extrapolations, which divide by a power of two (kReducedShift) or by a
+// multiply-high (kReducedMagic).
+enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic };
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -45,7 +47,8 @@ struct IntegerConstants {
     V hundredth, hundred, ninetyNine, magnitude;    // division, rounding toward zero, a
     LaneWeights<T> pairs, even, odd;
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
-    __m128i shift;
+    V divideMul, divisorLess1;                              // the reduced forms' division
+    __m128i shift, divideShift;
     int step;  // a
 };
 
@@ -76,6 +79,14 @@ void InitExtrapolation(const TonefadePlan& plan, IntegerConstants<T>& k) {
     if (plan.multiple) {  // (1 − a)·c + a·m; alpha·1
         k.even.step = T::Set1_32(PixelWeights(1, 0, 1 - a, a));
         k.odd.step = T::Set1_32(PixelWeights(a, 1 - a, a, 1 - a));
+    }
+    if (plan.divisor != 0) {  // (k − s')·c + s'·m; alpha·k
+        const int div = plan.divisor, w = plan.reducedWeight;
+        k.even.step = T::Set1_32(PixelWeights(div, 0, div - w, w));
+        k.odd.step = T::Set1_32(PixelWeights(w, div - w, w, div - w));
+        k.divideMul = T::Set1_16(plan.divideMul);
+        k.divisorLess1 = T::Set1_16(div - 1);
+        k.divideShift = _mm_cvtsi32_si128(plan.divideShift);
     }
     k.even.hundredSteps = T::Set1_32(PixelWeights(0, 0, 100 * a, -100 * a));  // −100·a·d, for |a| = 1
     k.odd.hundredSteps = T::Set1_32(PixelWeights(-100 * a, 100 * a, -100 * a, 100 * a));
@@ -134,12 +145,24 @@ inline typename T::V BlendLanes(typename T::V pairs, const IntegerConstants<T>& 
     return Hundredths(T::MultiplyAddBytes(pairs, k.pairs.blend), k);
 }
 
+// trunc(v / k) for the reduced forms, v = (k − s')·c + s'·m.
+template <class T, Shape kShape>
+inline typename T::V TruncDivide(typename T::V v, const IntegerConstants<T>& k) {
+    if constexpr (kShape == Shape::kReducedShift)
+        return T::ShiftRightArith16(T::AddWhere16(v, T::IsNegative16(v), k.divisorLess1), k.divideShift);
+    else
+        return T::AddWhere16(T::ShiftRightArith16(T::MulHighSigned16(v, k.divideMul), k.divideShift),
+                             T::IsNegative16(v), k.ones);
+}
+
 // An extrapolation on one kind of lane: trunc(t / 100) modulo 256 in the lane's low byte
 // (the high byte is left over). kEven: (channel, grey) lanes; otherwise (grey, channel).
 template <class T, Shape kShape, bool kTruncates, bool kEven>
 inline typename T::V ExtrapolatedLanes(typename T::V pairs, const LaneWeights<T>& w, const IntegerConstants<T>& k) {
     using V = typename T::V;
     if constexpr (kShape == Shape::kMultiple) return T::MultiplyAddBytes(pairs, w.step);
+    if constexpr (kShape == Shape::kReducedShift || kShape == Shape::kReducedMagic)
+        return TruncDivide<T, kShape>(T::MultiplyAddBytes(pairs, w.step), k);
     V u = T::MultiplyAddBytes(pairs, w.blend);
     if constexpr (kShape == Shape::kUnitStep) {  // t < 0 exactly when u < −100·a·d; a·d is added later
         u = T::AddWhere16(u, T::IsLess16(u, T::MultiplyAddBytes(pairs, w.hundredSteps)), k.ninetyNine);
@@ -298,6 +321,12 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
                 WalkExtrapolation<T, Shape::kWideFar>(src, dst, count, plan, stream);
             else
                 WalkExtrapolation<T, Shape::kWideNear>(src, dst, count, plan, stream);
+            break;
+        case TonefadeForm::kExtrapolateReduced:
+            if (plan.divideMul == 0)
+                WalkInteger<T, Shape::kReducedShift, false>(src, dst, count, plan, stream);
+            else
+                WalkInteger<T, Shape::kReducedMagic, false>(src, dst, count, plan, stream);
             break;
         case TonefadeForm::kExact: Walk<T>(src, dst, count, ExactOp<T>{T::Set1Double(plan.percent)}, stream); break;
     }
