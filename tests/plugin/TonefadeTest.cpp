@@ -206,6 +206,23 @@ TEST_P(TonefadeKernel, InPlaceWithNilOrSameTarget) {
         }
 }
 
+// Source and target together larger than any last-level cache the kernel allows for: the
+// light forms (50, and 150 by the reduced form) store past the cache, 29 (corrected) does not;
+// the rectangle splits every row it crosses into a copy, the effect and a copy.
+TEST_P(TonefadeKernel, FramesLargerThanTheCache) {
+    const int w = 3840, h = 1200;
+    const Rect r{100, 960, 1100, 2881};
+    const Pixels src = RandomPixels(std::size_t(w) * h, 5), before(src.size(), pixRec{1, 2, 3, 4});
+    World a(w, h), b(w, h);
+    PutPixels(a.gw, src, w);
+    for (SInt16 slider : {50, 150, 29}) {
+        PutPixels(b.gw, before, w);
+        TonefadeEffect(a.gw, b.gw, r, true, slider);
+        SCOPED_TRACE(::testing::Message() << "slider " << slider);
+        ExpectPixels(GetPixels(b.gw, w, h), Expected(src, before, w, r, true, slider));
+    }
+}
+
 // A port over caller-owned bytes with any stride; negative strides give bottom-up rows.
 struct StridedPort {
     std::vector<UInt8> bytes;

@@ -51,6 +51,8 @@ void CopyRowScalar(const UInt8* src, UInt8* dst, int count, bool) {
     if (count > 0) std::memcpy(dst, src, std::size_t(count) * 4);
 }
 
+void EndStreamsScalar() {}  // its stores never bypass the cache
+
 // --- Walking the frame ---------------------------------------------------------------------
 
 // What direct access hands back for one world.
@@ -151,11 +153,13 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
         }
         walk.Row(s, d, row);
     }
+    if (walk.stream) rows.endStreams();
 }
 
 }  // namespace
 
-const TonefadeRowKernels kTonefadeScalarRows = {TonefadeISA::kScalar, EffectRowScalar, CopyRowScalar, true};
+const TonefadeRowKernels kTonefadeScalarRows = {TonefadeISA::kScalar, EffectRowScalar, CopyRowScalar, EndStreamsScalar,
+                                                  true};
 
 void TonefadeEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest, SInt16 slider1) {
     if (dest == nullptr) dest = source;

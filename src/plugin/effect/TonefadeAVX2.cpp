@@ -97,6 +97,6 @@ struct AVX2 {
 
 #include "effect/TonefadeVector.h"
 
-const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, false};
+const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, EndStreams<AVX2>, false};
 
 #endif  // __x86_64__

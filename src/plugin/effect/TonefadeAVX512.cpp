@@ -112,6 +112,7 @@ struct AVX512 {
 
 #include "effect/TonefadeVector.h"
 
-const TonefadeRowKernels kTonefadeAVX512Rows = {TonefadeISA::kAVX512, EffectRow<AVX512>, CopyRow<AVX512>, false};
+const TonefadeRowKernels kTonefadeAVX512Rows = {TonefadeISA::kAVX512, EffectRow<AVX512>, CopyRow<AVX512>, EndStreams<AVX512>,
+                                               false};
 
 #endif  // __x86_64__

@@ -208,7 +208,7 @@ UInt8 TonefadeExactChannel(int c, int mixer, double percent) {
 }
 
 bool TonefadePlanIsLight(const TonefadePlan& plan) {
-    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple;
+    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple || plan.divisor != 0;
     return !plan.exactOnly && cheapForm && plan.corrections == 0;
 }
 

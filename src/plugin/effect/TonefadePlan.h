@@ -84,8 +84,8 @@ struct TonefadePlan {
     std::vector<UInt8> table;  // [grey][channel]: the portable kernel's exact results
 };
 
-// Whether the plan's vector form is as fast as the memory: the blend and the whole
-// multiples, without corrections. The frame walk streams a large target only then.
+// Whether the plan's vector form is as fast as the memory: the blend, the whole multiples
+// and the reduced forms, without corrections. The frame walk streams a large target only then.
 bool TonefadePlanIsLight(const TonefadePlan& plan);
 // The plan of an amount, from a small per-thread cache; built and checked on first use.
 TonefadePlan& TonefadePlanFor(SInt16 slider);

@@ -15,6 +15,9 @@ struct TonefadeRowKernels {
     void (*effect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
     // count pixels copied unchanged.
     void (*copy)(const UInt8* src, UInt8* dst, int count, bool stream);
+    // After the last row of a frame whose stores bypassed the cache: orders them before any
+    // later store, as ordinary stores are.
+    void (*endStreams)();
     // Whether effect reads plan.table (EnsureTonefadeTable).
     bool usesTable;
 };
