@@ -98,8 +98,9 @@ int main(int argc, char** argv) try {
     struct Size {
         int w, h;
     } sizes[] = {{1920, 1080}, {3840, 2160}};
-    const TonefadeISA isas[] = {TonefadeISA::kScalar, TonefadeISA::kAVX2, TonefadeISA::kAVX512};
-    const char* const isaNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+    const TonefadeISA isas[] = {TonefadeISA::kScalar, TonefadeISA::kAVX2, TonefadeISA::kAVX512,
+                                TonefadeISA::kAVX512VBMI};
+    const char* const isaNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
     // The integer form as it is (0, 50, 100) and corrected (29); beyond 0..100 the effect's
     // whole range, with amounts whose factor is exact (-50, 150, 200, 1000) and inexact.
     const SInt16 amounts[] = {0, 29, 50, 100, -50, 150, 200, 1000, 32767, -32768};

@@ -120,7 +120,7 @@ TEST_P(TonefadeKernel, WorkedExamples) {
 }
 
 TEST_P(TonefadeKernel, MatchesDefinitionAcrossWidthsAndSliders) {
-    const SInt16 sliders[] = {-32768, -25401, -20000, -12701, -12700, -300, -1, 0,     1,     29,
+    const SInt16 sliders[] = {-32768, -32765, -25401, -20000, -12701, -12700, -300, -1, 0,     1,     29,
                               55,     56,     57,     58,     68,     70,   82, 99,    100,   101,
                               150,    200,    12799,  12800,  20000,  25500, 25599, 25600, 32767};
     for (int w : {1, 7, 8, 15, 16, 17, 31, 33, 64, 67}) {
@@ -294,7 +294,7 @@ TEST_P(TonefadeKernel, PixelStatesRestoredAndMismatchesUnwritten) {
 }
 
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
-    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
     std::ostringstream name;
     name << kNames[int(info.param.isa)] << (info.param.exactOnly ? "Exact" : "");
     return name.str();
@@ -303,7 +303,8 @@ std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeKernel,
                          ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{TonefadeISA::kScalar, true},
                                            Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
-                                           Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true}),
+                                           Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true},
+                                           Mode{TonefadeISA::kAVX512VBMI, false}, Mode{TonefadeISA::kAVX512VBMI, true}),
                          ModeName);
 
 // Which form serves which slider: the exhaustive tests rely on meeting every kind. Beyond

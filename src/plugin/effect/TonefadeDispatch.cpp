@@ -13,7 +13,10 @@ namespace {
 const TonefadeRowKernels& WidestRows() {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) return kTonefadeAVX512Rows;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+        if (__builtin_cpu_supports("avx512vbmi")) return kTonefadeAVX512VBMIRows;
+        return kTonefadeAVX512Rows;
+    }
     if (__builtin_cpu_supports("avx2")) return kTonefadeAVX2Rows;
 #endif
     return kTonefadeScalarRows;
@@ -21,6 +24,7 @@ const TonefadeRowKernels& WidestRows() {
 
 const TonefadeRowKernels& RowsFor(TonefadeISA isa) {
 #if defined(__x86_64__)
+    if (isa == TonefadeISA::kAVX512VBMI) return kTonefadeAVX512VBMIRows;
     if (isa == TonefadeISA::kAVX512) return kTonefadeAVX512Rows;
     if (isa == TonefadeISA::kAVX2) return kTonefadeAVX2Rows;
 #endif

@@ -4,8 +4,8 @@
 
 #include "MacTypes.h"
 
-// The row kernels: portable C++, AVX2, AVX-512 (F and BW).
-enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512 };
+// The row kernels: portable C++, AVX2, AVX-512 (F and BW), AVX-512 with VBMI.
+enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512, kAVX512VBMI };
 
 // Whether this processor (and its operating system) can run the kernels; kAuto and kScalar
 // always can.

@@ -183,6 +183,19 @@ bool CheckIntegerForm(TonefadePlan& plan) {
     return PlaceInBuckets(plan, runs);
 }
 
+// The table of c + H(d) for the far wide forms: H(|d|) read off the form at c = 0, then the
+// form compared with c ± H(|d|) on every (channel, grey) pair.
+bool MakeLookup(TonefadePlan& plan) {
+    if (plan.form != TonefadeForm::kExtrapolateWide || plan.signLimit <= 255) return false;
+    for (int delta = 0; delta < 256; ++delta) plan.lookupTable[delta] = IntegerLane(plan, 0, delta);
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            const int h = plan.lookupTable[std::abs(m - c)];
+            if (IntegerLane(plan, c, m) != UInt8(m >= c ? c + h : c - h)) return false;
+        }
+    return true;
+}
+
 TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     TonefadePlan plan;
     plan.slider = slider;
@@ -194,6 +207,7 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     // The reduced form's corrections may not fit where the other form's do.
     if (plan.divisor != 0 && !CheckIntegerForm(plan)) ClearReduced(plan);
     if (plan.divisor == 0 && !CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
+    plan.lookup = MakeLookup(plan);
     return plan;
 }
 

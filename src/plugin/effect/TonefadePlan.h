@@ -73,6 +73,11 @@ struct TonefadePlan {
     int reducedWeight = 0;   // reduced: s'
     int divideMul = 0;       // reduced: 0 when k is a power of two
     int divideShift = 0;
+    // Wide, |a| >= 256: t < 0 exactly when σd < 0, so the result is c + H(d) with H odd,
+    // a·d plus bd / 100 rounded toward zero (σ > 0) or away from it (σ < 0). Where the check
+    // confirms that on every pair, the byte permutes look H(|d|) up instead.
+    bool lookup = false;
+    UInt8 lookupTable[256] = {};
 
     // The runs, each in its own bucket, field by field: the 16-byte tables that the vector
     // code's byte lookup takes as they are. Empty buckets have delta 0. Plain arrays: read

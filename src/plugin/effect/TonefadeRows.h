@@ -26,6 +26,7 @@ extern const TonefadeRowKernels kTonefadeScalarRows;
 #if defined(__x86_64__)
 extern const TonefadeRowKernels kTonefadeAVX2Rows;
 extern const TonefadeRowKernels kTonefadeAVX512Rows;
+extern const TonefadeRowKernels kTonefadeAVX512VBMIRows;
 #endif
 
 // The kernels TonefadeEffect runs now: the widest the processor has, or those a test forced.

@@ -23,7 +23,8 @@ namespace {
 // with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit;
 // and the reduced extrapolations, which divide by a power of two (kReducedShift) or by a
 // multiply-high (kReducedMagic).
-enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic };
+// kLookup: the far wide forms by a table of the difference (instruction sets with kByteLookup).
+enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup };
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -48,6 +49,7 @@ struct IntegerConstants {
     LaneWeights<T> pairs, even, odd;
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
     V divideMul, divisorLess1;                              // the reduced forms' division
+    V lookup[4];                                            // kLookup's table
     __m128i shift, divideShift;
     int step;  // a
 };
@@ -112,7 +114,10 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
     // The blend's (byte, grey) lanes, a pixel in 64 bits: alpha's pair, then the colours'.
     const UInt64 colour = UInt8(100 - plan.blendWeight) | UInt64(UInt8(plan.blendWeight)) << 8;
     k.pairs.blend = T::Set1_64(SInt64(100 | colour << 16 | colour << 32 | colour << 48));
-    if constexpr (kShape != Shape::kBlend) InitExtrapolation(plan, k);
+    if constexpr (kShape == Shape::kLookup)
+        for (int i = 0; i < 4; ++i) k.lookup[i] = T::Load(plan.lookupTable + i * T::kBytes);
+    else if constexpr (kShape != Shape::kBlend)
+        InitExtrapolation(plan, k);
     if constexpr (kCorrect) InitBuckets(plan, k);
 }
 
@@ -209,7 +214,14 @@ struct IntegerOp {
     typename T::V operator()(typename T::V x) const {
         using V = typename T::V;
         V out;
-        if constexpr (kShape == Shape::kBlend) {
+        if constexpr (kShape == Shape::kLookup) {
+            // c + H(d), H odd: H(|d|) added where grey >= c, subtracted where grey < c.
+            const V greys = T::Shuffle8(GreyWords(x, k), k.spread);
+            const auto below = T::IsGreater8(x, greys);
+            const V magnitude = T::NegateWhere8(T::Sub8(greys, x), below);
+            out = T::AddColours8(x, T::NegateWhere8(T::LookupBytes(magnitude, k.lookup), below));
+            if constexpr (kCorrect) return Correct(x, greys, out, k);
+        } else if constexpr (kShape == Shape::kBlend) {
             const V greys = Greys(x, k);
             out = T::PackUnsigned16(BlendLanes(T::UnpackLow8(x, greys), k), BlendLanes(T::UnpackHigh8(x, greys), k));
             if constexpr (kCorrect) return Correct(x, greys, out, k);
@@ -318,6 +330,12 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
                 WalkExtrapolation<T, Shape::kExtrapolate>(src, dst, count, plan, stream);
             break;
         case TonefadeForm::kExtrapolateWide:
+            if constexpr (T::kByteLookup) {
+                if (plan.lookup) {
+                    WalkInteger<T, Shape::kLookup, false>(src, dst, count, plan, stream);
+                    break;
+                }
+            }
             if (plan.signLimit > 255)
                 WalkExtrapolation<T, Shape::kWideFar>(src, dst, count, plan, stream);
             else

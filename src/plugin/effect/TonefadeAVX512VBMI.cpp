@@ -1,0 +1,44 @@
+// TonefadeAVX512VBMI: the AVX-512 row kernels with byte permutes across two registers (VBMI),
+// which look up a 256-byte table per byte in four instructions: the wide extrapolations whose
+// result is the channel plus a function of the difference grey − channel take it from a
+// table instead of computing it. This file alone is built with -mavx512vbmi (and F, BW); the
+// dispatch runs it only where the processor (and its operating system) has all three.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include "effect/TonefadePlan.h"
+#include "effect/TonefadeRows.h"
+
+#if !defined(__AVX512F__) || !defined(__AVX512BW__) || !defined(__AVX512VBMI__)
+#error "TonefadeAVX512VBMI.cpp must be built with -mavx512f -mavx512bw -mavx512vbmi"
+#endif
+
+#include "effect/TonefadeAVX512Traits.h"
+
+namespace {
+
+struct AVX512VBMI : AVX512 {
+    static constexpr bool kByteLookup = true;
+    using ByteMask = __mmask64;
+
+    // table[index] per byte, the table in four registers of 64 entries.
+    static V LookupBytes(V index, const V table[4]) {
+        const V low = _mm512_permutex2var_epi8(table[0], index, table[1]);
+        const V high = _mm512_permutex2var_epi8(table[2], index, table[3]);
+        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+    }
+    static ByteMask IsGreater8(V a, V b) { return _mm512_cmpgt_epu8_mask(a, b); }
+    static V NegateWhere8(V v, ByteMask m) { return _mm512_mask_sub_epi8(v, m, _mm512_setzero_si512(), v); }
+    // a + b in the colour bytes; alpha as in a.
+    static V AddColours8(V a, V b) { return _mm512_mask_add_epi8(a, kColourMask, a, b); }
+};
+
+}  // namespace
+
+#include "effect/TonefadeVector.h"
+
+const TonefadeRowKernels kTonefadeAVX512VBMIRows = {TonefadeISA::kAVX512VBMI, EffectRow<AVX512VBMI>,
+                                                   CopyRow<AVX512VBMI>, EndStreams<AVX512VBMI>, false};
+
+#endif  // __x86_64__
