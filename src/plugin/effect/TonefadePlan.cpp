@@ -183,15 +183,17 @@ bool CheckIntegerForm(TonefadePlan& plan) {
     return PlaceInBuckets(plan, runs);
 }
 
-// The table of c + H(d) for the far wide forms: H(|d|) read off the form at c = 0, then the
-// form compared with c ± H(|d|) on every (channel, grey) pair.
+// The wide forms as c + H(d): H(|d|) read off the form at c = 0, then the form compared
+// with c ± H(|d|) (one less at σd = -1 for c >= signLimit) on every (channel, grey) pair.
 bool MakeLookup(TonefadePlan& plan) {
-    if (plan.form != TonefadeForm::kExtrapolateWide || plan.signLimit <= 255) return false;
+    if (plan.form != TonefadeForm::kExtrapolateWide) return false;
+    const int sigma = plan.step > 0 ? 1 : -1;
     for (int delta = 0; delta < 256; ++delta) plan.lookupTable[delta] = IntegerLane(plan, 0, delta);
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m) {
             const int h = plan.lookupTable[std::abs(m - c)];
-            if (IntegerLane(plan, c, m) != UInt8(m >= c ? c + h : c - h)) return false;
+            const int near = sigma * (m - c) == -1 && c >= plan.signLimit ? 1 : 0;
+            if (IntegerLane(plan, c, m) != UInt8((m >= c ? c + h : c - h) - near)) return false;
         }
     return true;
 }

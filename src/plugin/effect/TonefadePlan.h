@@ -73,9 +73,10 @@ struct TonefadePlan {
     int reducedWeight = 0;   // reduced: s'
     int divideMul = 0;       // reduced: 0 when k is a power of two
     int divideShift = 0;
-    // Wide, |a| >= 256: t < 0 exactly when σd < 0, so the result is c + H(d) with H odd,
-    // a·d plus bd / 100 rounded toward zero (σ > 0) or away from it (σ < 0). Where the check
-    // confirms that on every pair, the byte permutes look H(|d|) up instead.
+    // Wide: t < 0 when σd < 0, so the result is c + H(d) with H odd, a·d plus bd / 100
+    // rounded toward zero (σ > 0) or away from it (σ < 0); except, while |a| < 256, at σd = -1
+    // for c >= signLimit (t >= 0 there), which takes one less. Where the check confirms that on
+    // every pair, the byte permutes look H(|d|) up instead.
     bool lookup = false;
     UInt8 lookupTable[256] = {};
 
