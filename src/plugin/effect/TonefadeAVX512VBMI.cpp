@@ -34,10 +34,12 @@ struct AVX512VBMI : AVX512 {
     static V AddColours8(V a, V b) { return _mm512_mask_add_epi8(a, kColourMask, a, b); }
     static ByteMask Not8(ByteMask m) { return ByteMask(~m); }
     // The colour bytes where m holds, magnitude is 1 and c > limit.
-    static ByteMask IsOneAbove8(V magnitude, ByteMask m, V c, V limit) {
+    static ByteMask IsOneAbove8(ByteMask m, V magnitude, V c, V limit) {
         const ByteMask one = _mm512_mask_cmpeq_epi8_mask(m & kColourMask, magnitude, _mm512_set1_epi8(1));
         return _mm512_mask_cmpgt_epu8_mask(one, c, limit);
     }
+    // The colour bytes where m holds and c > limit.
+    static ByteMask IsAbove8(ByteMask m, V c, V limit) { return _mm512_mask_cmpgt_epu8_mask(m & kColourMask, c, limit); }
     static V SubOneWhere8(V v, ByteMask m) { return _mm512_mask_sub_epi8(v, m, v, _mm512_set1_epi8(1)); }
 };
 

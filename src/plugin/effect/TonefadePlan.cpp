@@ -183,18 +183,40 @@ bool CheckIntegerForm(TonefadePlan& plan) {
     return PlaceInBuckets(plan, runs);
 }
 
-// The wide forms as c + H(d): H(|d|) read off the form at c = 0, then the form compared
-// with c ± H(|d|) (one less at σd = -1 for c >= signLimit) on every (channel, grey) pair.
+// What the tables give for (c, m): see TonefadePlan::lookup.
+UInt8 LookupLane(const TonefadePlan& plan, int c, int m) {
+    const int delta = std::abs(m - c), h = plan.lookupTable[delta];
+    const bool roundsSide = plan.slider > 0 ? m < c : m > c;
+    return UInt8((m >= c ? c + h : c - h) - (roundsSide && c > plan.lookupLimit[delta] ? 1 : 0));
+}
+
+// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables:
+// H read off the form on the side where s·d >= 0, each limit off the other side, then the
+// tables compared with the form on every (channel, grey) pair.
 bool MakeLookup(TonefadePlan& plan) {
-    if (plan.form != TonefadeForm::kExtrapolateWide) return false;
-    const int sigma = plan.step > 0 ? 1 : -1;
-    for (int delta = 0; delta < 256; ++delta) plan.lookupTable[delta] = IntegerLane(plan, 0, delta);
+    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
+    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+    const int sigma = plan.slider > 0 ? 1 : -1;  // the side of d where t >= 0
+    plan.lookupLimits = plan.lookupNear = false;
+    for (int delta = 0; delta < 256; ++delta) {
+        const int mClean = sigma > 0 ? delta : 0, cClean = sigma > 0 ? 0 : delta;
+        const int h = (IntegerLane(plan, cClean, mClean) - cClean) * sigma;
+        plan.lookupTable[delta] = UInt8(h);
+        // The first c on the other side that takes one less (c = m + σδ).
+        int limit = 255;
+        for (int c = sigma > 0 ? delta : 0; c <= (sigma > 0 ? 255 : 255 - delta); ++c)
+            if (IntegerLane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
+                limit = c - 1;
+                break;
+            }
+        if (limit < 0 || delta == 0) limit = 255;  // checked below
+        plan.lookupLimit[delta] = UInt8(limit);
+        plan.lookupLimits |= limit != 255;
+        plan.lookupNear = delta == 1 ? limit != 255 : plan.lookupNear && limit == 255;
+    }
     for (int c = 0; c < 256; ++c)
-        for (int m = 0; m < 256; ++m) {
-            const int h = plan.lookupTable[std::abs(m - c)];
-            const int near = sigma * (m - c) == -1 && c >= plan.signLimit ? 1 : 0;
-            if (IntegerLane(plan, c, m) != UInt8((m >= c ? c + h : c - h) - near)) return false;
-        }
+        for (int m = 0; m < 256; ++m)
+            if (IntegerLane(plan, c, m) != LookupLane(plan, c, m)) return false;
     return true;
 }
 

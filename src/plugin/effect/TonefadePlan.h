@@ -73,12 +73,15 @@ struct TonefadePlan {
     int reducedWeight = 0;   // reduced: s'
     int divideMul = 0;       // reduced: 0 when k is a power of two
     int divideShift = 0;
-    // Wide: t < 0 when σd < 0, so the result is c + H(d) with H odd, a·d plus bd / 100
-    // rounded toward zero (σ > 0) or away from it (σ < 0); except, while |a| < 256, at σd = -1
-    // for c >= signLimit (t >= 0 there), which takes one less. Where the check confirms that on
-    // every pair, the byte permutes look H(|d|) up instead.
-    bool lookup = false;
-    UInt8 lookupTable[256] = {};
+    // Every extrapolation as tables of |d|: t < 0 only where s·d < 0, and there the rounding
+    // toward zero depends on c. On the side where s·d >= 0 the result is c + σ'·H(|d|) (σ' the
+    // sign of d), trunc(t / 100) = floor; on the other it is c + σ'·H(|d|) too where t < 0,
+    // one less where t >= 0 and 100 does not divide s·d: exactly where c > lookupLimit[|d|]
+    // (255: nowhere). Where the check confirms that on every pair, the byte permutes look both
+    // tables up instead of computing the form (lookupLimits: some limit below 255;
+    // lookupNear: only that of |d| = 1, as for the wide forms while |a| < 256).
+    bool lookup = false, lookupLimits = false, lookupNear = false;
+    UInt8 lookupTable[256] = {}, lookupLimit[256] = {};
 
     // The runs, each in its own bucket, field by field: the 16-byte tables that the vector
     // code's byte lookup takes as they are. Empty buckets have delta 0. Plain arrays: read

@@ -23,10 +23,11 @@ namespace {
 // with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit;
 // and the reduced extrapolations, which divide by a power of two (kReducedShift) or by a
 // multiply-high (kReducedMagic).
-// kLookupFar, kLookupNear: the wide forms by a table of the difference (instruction sets with
+// kLookup, kLookupNear, kLookupLimits: the extrapolations by tables of the difference, without
+// limits, with one for |d| = 1 alone, or with a table of them (instruction sets with
 // kByteLookup).
 enum class Shape {
-    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookupFar, kLookupNear
+    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear, kLookupLimits
 };
 
 // The same four weight bytes in every pixel (32 bits).
@@ -52,7 +53,7 @@ struct IntegerConstants {
     LaneWeights<T> pairs, even, odd;
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
     V divideMul, divisorLess1;                              // the reduced forms' division
-    V lookup[4], nearLimit;                                 // kLookup's table; σd = -1
+    V lookup[4], limits[4], nearLimit;                      // the tables of |d|
     __m128i shift, divideShift;
     int step;  // a
 };
@@ -117,10 +118,11 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
     // The blend's (byte, grey) lanes, a pixel in 64 bits: alpha's pair, then the colours'.
     const UInt64 colour = UInt8(100 - plan.blendWeight) | UInt64(UInt8(plan.blendWeight)) << 8;
     k.pairs.blend = T::Set1_64(SInt64(100 | colour << 16 | colour << 32 | colour << 48));
-    if constexpr (kShape == Shape::kLookupFar || kShape == Shape::kLookupNear) {
+    if constexpr (kShape == Shape::kLookup || kShape == Shape::kLookupNear || kShape == Shape::kLookupLimits) {
         for (int i = 0; i < 4; ++i) k.lookup[i] = T::Load(plan.lookupTable + i * T::kBytes);
-        k.nearLimit = T::Set1_8(plan.signLimit - 1);  // c >= limit as c > limit − 1
-        k.step = plan.step;
+        k.nearLimit = T::Set1_8(plan.lookupLimit[1]);
+        for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.lookupLimit + i * T::kBytes);
+        k.step = plan.slider > 0 ? 1 : -1;
     } else if constexpr (kShape != Shape::kBlend)
         InitExtrapolation(plan, k);
     if constexpr (kCorrect) InitBuckets(plan, k);
@@ -219,15 +221,20 @@ struct IntegerOp {
     typename T::V operator()(typename T::V x) const {
         using V = typename T::V;
         V out;
-        if constexpr (kShape == Shape::kLookupFar || kShape == Shape::kLookupNear) {
+        if constexpr (kShape == Shape::kLookup || kShape == Shape::kLookupNear || kShape == Shape::kLookupLimits) {
             // c + H(d), H odd: H(|d|) added where grey >= c, subtracted where grey < c.
             const V greys = T::Shuffle8(GreyWords(x, k), k.spread);
             const auto below = T::IsGreater8(x, greys);
             const V magnitude = T::NegateWhere8(T::Sub8(greys, x), below);
             out = T::AddColours8(x, T::NegateWhere8(T::LookupBytes(magnitude, k.lookup), below));
-            // One less at σd = -1 (|d| = 1, below the grey when σ > 0) for c >= signLimit.
-            if constexpr (kShape == Shape::kLookupNear)
-                out = T::SubOneWhere8(out, T::IsOneAbove8(magnitude, k.step > 0 ? below : T::Not8(below), x, k.nearLimit));
+            // One less where s·d < 0 and c is past the limit of |d|.
+            if constexpr (kShape == Shape::kLookupLimits) {
+                const auto roundsSide = k.step > 0 ? below : T::Not8(below);
+                out = T::SubOneWhere8(out, T::IsAbove8(roundsSide, x, T::LookupBytes(magnitude, k.limits)));
+            } else if constexpr (kShape == Shape::kLookupNear) {
+                const auto roundsSide = k.step > 0 ? below : T::Not8(below);
+                out = T::SubOneWhere8(out, T::IsOneAbove8(roundsSide, magnitude, x, k.nearLimit));
+            }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
         } else if constexpr (kShape == Shape::kBlend) {
             const V greys = Greys(x, k);
@@ -317,6 +324,16 @@ void WalkInteger(const UInt8* src, UInt8* dst, int count, const TonefadePlan& pl
     }
 }
 
+template <class T>
+void WalkLookup(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    if (plan.lookupNear)
+        WalkInteger<T, Shape::kLookupNear, false>(src, dst, count, plan, stream);
+    else if (plan.lookupLimits)
+        WalkInteger<T, Shape::kLookupLimits, false>(src, dst, count, plan, stream);
+    else
+        WalkInteger<T, Shape::kLookup, false>(src, dst, count, plan, stream);
+}
+
 template <class T, Shape kShape>
 void WalkExtrapolation(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
     if (plan.truncates)
@@ -330,6 +347,12 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
     switch (plan.exactOnly ? TonefadeForm::kExact : plan.form) {
         case TonefadeForm::kBlend: WalkInteger<T, Shape::kBlend, false>(src, dst, count, plan, stream); break;
         case TonefadeForm::kExtrapolate:
+            if constexpr (T::kByteLookup) {
+                if (plan.lookup) {
+                    WalkLookup<T>(src, dst, count, plan, stream);
+                    break;
+                }
+            }
             if (plan.multiple)
                 WalkInteger<T, Shape::kMultiple, false>(src, dst, count, plan, stream);
             else if (plan.unitStep)
@@ -339,12 +362,8 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
             break;
         case TonefadeForm::kExtrapolateWide:
             if constexpr (T::kByteLookup) {
-                if (plan.lookup && plan.signLimit > 255) {
-                    WalkInteger<T, Shape::kLookupFar, false>(src, dst, count, plan, stream);
-                    break;
-                }
                 if (plan.lookup) {
-                    WalkInteger<T, Shape::kLookupNear, false>(src, dst, count, plan, stream);
+                    WalkLookup<T>(src, dst, count, plan, stream);
                     break;
                 }
             }
