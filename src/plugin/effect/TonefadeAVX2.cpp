@@ -18,7 +18,6 @@ struct AVX2 {
     using Half = __m128i;
     using D = __m256d;
     static constexpr int kBytes = 32;
-    static constexpr bool kByteLookup = false;
 
     static V Load(const UInt8* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
     static void Store(UInt8* p, V v) { _mm256_storeu_si256(reinterpret_cast<V*>(p), v); }
@@ -98,6 +97,6 @@ struct AVX2 {
 
 #include "effect/TonefadeVector.h"
 
-const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, EndStreams<AVX2>, false};
+const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, EndStreams<AVX2>, false, nullptr};
 
 #endif  // __x86_64__

@@ -17,6 +17,6 @@
 #include "effect/TonefadeVector.h"
 
 const TonefadeRowKernels kTonefadeAVX512Rows = {TonefadeISA::kAVX512, EffectRow<AVX512>, CopyRow<AVX512>, EndStreams<AVX512>,
-                                               false};
+                                               false, nullptr};
 
 #endif  // __x86_64__

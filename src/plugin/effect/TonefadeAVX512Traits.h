@@ -26,7 +26,6 @@ struct AVX512 {
     using Half = __m256i;
     using D = __m512d;
     static constexpr int kBytes = 64;
-    static constexpr bool kByteLookup = false;  // vpermi2b needs VBMI
     static constexpr __mmask64 kColourMask = 0xEEEEEEEEEEEEEEEEull;
 
     static V Load(const UInt8* p) { return _mm512_loadu_si512(p); }

@@ -20,13 +20,18 @@ struct TonefadeRowKernels {
     void (*endStreams)();
     // Whether effect reads plan.table (EnsureTonefadeTable).
     bool usesTable;
+    // The effect for plans whose byte tables serve (plan.lookup), where the instruction set
+    // looks bytes up; null where effect serves every plan.
+    void (*tableEffect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
 };
 
 extern const TonefadeRowKernels kTonefadeScalarRows;
 #if defined(__x86_64__)
 extern const TonefadeRowKernels kTonefadeAVX2Rows;
 extern const TonefadeRowKernels kTonefadeAVX512Rows;
-extern const TonefadeRowKernels kTonefadeAVX512VBMIRows;
+// The effect for plans with byte tables, with VBMI: the dispatch joins it to the AVX-512 kernels.
+extern void (*const kTonefadeAVX512VBMITableEffect)(const UInt8* src, UInt8* dst, int count,
+                                                    const TonefadePlan& plan, bool stream);
 #endif
 
 // The kernels TonefadeEffect runs now: the widest the processor has, or those a test forced.

@@ -24,8 +24,8 @@ namespace {
 // and the reduced extrapolations, which divide by a power of two (kReducedShift) or by a
 // multiply-high (kReducedMagic).
 // kLookup, kLookupNear, kLookupLimits: the extrapolations by tables of the difference, without
-// limits, with one for |d| = 1 alone, or with a table of them (instruction sets with
-// kByteLookup).
+// limits, with one for |d| = 1 alone, or with a table of them (WalkLookup, for instruction sets
+// with byte lookups: their traits add LookupBytes and the byte masks).
 enum class Shape {
     kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear, kLookupLimits
 };
@@ -347,12 +347,6 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
     switch (plan.exactOnly ? TonefadeForm::kExact : plan.form) {
         case TonefadeForm::kBlend: WalkInteger<T, Shape::kBlend, false>(src, dst, count, plan, stream); break;
         case TonefadeForm::kExtrapolate:
-            if constexpr (T::kByteLookup) {
-                if (plan.lookup) {
-                    WalkLookup<T>(src, dst, count, plan, stream);
-                    break;
-                }
-            }
             if (plan.multiple)
                 WalkInteger<T, Shape::kMultiple, false>(src, dst, count, plan, stream);
             else if (plan.unitStep)
@@ -361,12 +355,6 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
                 WalkExtrapolation<T, Shape::kExtrapolate>(src, dst, count, plan, stream);
             break;
         case TonefadeForm::kExtrapolateWide:
-            if constexpr (T::kByteLookup) {
-                if (plan.lookup) {
-                    WalkLookup<T>(src, dst, count, plan, stream);
-                    break;
-                }
-            }
             if (plan.signLimit > 255)
                 WalkExtrapolation<T, Shape::kWideFar>(src, dst, count, plan, stream);
             else
