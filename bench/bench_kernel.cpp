@@ -98,11 +98,13 @@ int main(int argc, char** argv) try {
     struct Size {
         int w, h;
     } sizes[] = {{1920, 1080}, {3840, 2160}};
-    const TonefadeISA isas[] = {TonefadeISA::kScalar, TonefadeISA::kAVX2, TonefadeISA::kAVX512};
-    const char* const isaNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
-    // The integer form as it is (0, 50, 100) and corrected (29); beyond 0..100 the effect's
-    // whole range, with amounts whose factor is exact (-50, 150, 200, 1000) and inexact.
-    const SInt16 amounts[] = {0, 29, 50, 100, -50, 150, 200, 1000, 32767, -32768};
+    const TonefadeISA isas[] = {TonefadeISA::kScalar, TonefadeISA::kAVX2, TonefadeISA::kAVX512,
+                                TonefadeISA::kAVX512VBMI};
+    const char* const isaNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
+    // The blend as it is (0, 50, 100) and corrected (29); beyond 0..100 the effect's whole
+    // range: factors that reduce to small fractions (-50, 150), one that does not (199), whole
+    // multiples (200, 1000), and the wide forms near (20050) and far (32767, -32768).
+    const SInt16 amounts[] = {0, 29, 50, 100, -50, 150, 199, 200, 1000, 20050, 32767, -32768};
     for (const Size& s : sizes) {
         std::ostringstream name;
         name << "memcpy/" << s.w << 'x' << s.h;

@@ -129,7 +129,7 @@ TEST_P(TonefadeSweep, EveryReachablePairOnEveryChannel) {
 }
 
 std::string ModeName(const Mode& mode) {
-    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
     return std::string(kNames[int(mode.isa)]) + (mode.exactOnly ? "Exact" : "");
 }
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<Mode, SInt16>>& info) {
@@ -141,12 +141,17 @@ std::string SweepName(const ::testing::TestParamInfo<Mode>& info) { return ModeN
 
 const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{TonefadeISA::kScalar, true},
                                       Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
-                                      Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true});
+                                      Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true},
+                                      Mode{TonefadeISA::kAVX512VBMI, false}, Mode{TonefadeISA::kAVX512VBMI, true});
 
 // The blend (with and without corrections), extrapolation (also by whole multiples and with
-// corrections), and the wide forms near and far.
-const auto kSliders = ::testing::Values<SInt16>(-32768, -20050, -12701, -150, -50, -29, 0, 1, 29, 30, 50, 57, 80, 99,
-                                                100, 101, 150, 200, 1000, 12800, 20050, 25600, 32767);
+// corrections), the wide forms near and far, and the reduced forms for every divisor (2 and 4
+// by a shift, 5 to 100 by a multiply; -1170 and -28 with corrections), far wide forms with
+// corrections (-32765), and extrapolations that round toward zero by a limit per difference on
+// the byte tables (199, 333).
+const auto kSliders = ::testing::Values<SInt16>(-32768, -32765, -20050, -12701, -1170, -150, -50, -29, -28, 0, 1, 29, 30, 50,
+                                                57, 80, 99, 100, 101, 102, 105, 120, 125, 150, 199, 200, 333, 1000, 12800,
+                                                20050, 25600, 32767);
 
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive, ::testing::Combine(kModes, kSliders), CaseName);
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, SweepName);

@@ -120,7 +120,7 @@ TEST_P(TonefadeKernel, WorkedExamples) {
 }
 
 TEST_P(TonefadeKernel, MatchesDefinitionAcrossWidthsAndSliders) {
-    const SInt16 sliders[] = {-32768, -25401, -20000, -12701, -12700, -300, -1, 0,     1,     29,
+    const SInt16 sliders[] = {-32768, -32765, -25401, -20000, -12701, -12700, -300, -1, 0,     1,     29,
                               55,     56,     57,     58,     68,     70,   82, 99,    100,   101,
                               150,    200,    12799,  12800,  20000,  25500, 25599, 25600, 32767};
     for (int w : {1, 7, 8, 15, 16, 17, 31, 33, 64, 67}) {
@@ -206,6 +206,23 @@ TEST_P(TonefadeKernel, InPlaceWithNilOrSameTarget) {
         }
 }
 
+// Source and target together larger than any last-level cache the kernel allows for: the
+// light forms (50, and 150 by the reduced form) store past the cache, 29 (corrected) does not;
+// the rectangle splits every row it crosses into a copy, the effect and a copy.
+TEST_P(TonefadeKernel, FramesLargerThanTheCache) {
+    const int w = 3840, h = 1200;
+    const Rect r{100, 960, 1100, 2881};
+    const Pixels src = RandomPixels(std::size_t(w) * h, 5), before(src.size(), pixRec{1, 2, 3, 4});
+    World a(w, h), b(w, h);
+    PutPixels(a.gw, src, w);
+    for (SInt16 slider : {50, 150, 29}) {
+        PutPixels(b.gw, before, w);
+        TonefadeEffect(a.gw, b.gw, r, true, slider);
+        SCOPED_TRACE(::testing::Message() << "slider " << slider);
+        ExpectPixels(GetPixels(b.gw, w, h), Expected(src, before, w, r, true, slider));
+    }
+}
+
 // A port over caller-owned bytes with any stride; negative strides give bottom-up rows.
 struct StridedPort {
     std::vector<UInt8> bytes;
@@ -277,7 +294,7 @@ TEST_P(TonefadeKernel, PixelStatesRestoredAndMismatchesUnwritten) {
 }
 
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
-    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512"};
+    static const char* const kNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
     std::ostringstream name;
     name << kNames[int(info.param.isa)] << (info.param.exactOnly ? "Exact" : "");
     return name.str();
@@ -286,12 +303,15 @@ std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeKernel,
                          ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{TonefadeISA::kScalar, true},
                                            Mode{TonefadeISA::kAVX2, false}, Mode{TonefadeISA::kAVX2, true},
-                                           Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true}),
+                                           Mode{TonefadeISA::kAVX512, false}, Mode{TonefadeISA::kAVX512, true},
+                                           Mode{TonefadeISA::kAVX512VBMI, false}, Mode{TonefadeISA::kAVX512VBMI, true}),
                          ModeName);
 
 // Which form serves which slider: the exhaustive tests rely on meeting every kind. Beyond
-// 0..100 the step a = floor(slider / 100) chooses between the two extrapolations (|a| <= 127
-// or not); 110 and 116 need more correction runs than the lookup holds.
+// 0..100, sliders whose slider / 100 reduces to s' / k with both weights k − s' and s' within a
+// signed byte take the reduced form (k = 2, 4 by a shift, the others by a multiply); otherwise
+// the step a = floor(slider / 100) chooses between the two extrapolations (|a| <= 127 or not);
+// 110 and 116 need more correction runs than the lookup holds.
 TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
     using enum TonefadeForm;
     struct Case {
@@ -299,8 +319,13 @@ TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
         TonefadeForm form;
         bool corrected;
     } cases[] = {{0, kBlend, false},           {50, kBlend, false},           {100, kBlend, false},
-                 {29, kBlend, true},           {56, kBlend, true},            {-1, kExtrapolate, false},
-                 {101, kExtrapolate, false},   {-29, kExtrapolate, true},     {12799, kExtrapolate, false},
+                 {29, kBlend, true},           {56, kBlend, true},            {-1, kExtrapolateReduced, false},
+                 {101, kExtrapolateReduced, false}, {127, kExtrapolateReduced, false},
+                 {150, kExtrapolateReduced, false}, {-50, kExtrapolateReduced, false},
+                 {125, kExtrapolateReduced, false}, {-3075, kExtrapolateReduced, false},
+                 {120, kExtrapolateReduced, false}, {-1170, kExtrapolateReduced, true},
+                 {-28, kExtrapolateReduced, true}, {-99, kExtrapolate, false}, {199, kExtrapolate, false},
+                 {-29, kExtrapolate, true},    {12799, kExtrapolate, false},
                  {-12700, kExtrapolate, false}, {12800, kExtrapolateWide, false}, {-12701, kExtrapolateWide, false},
                  {32767, kExtrapolateWide, false}, {-32768, kExtrapolateWide, false}, {110, kExact, false},
                  {116, kExact, false}};

@@ -51,6 +51,8 @@ void CopyRowScalar(const UInt8* src, UInt8* dst, int count, bool) {
     if (count > 0) std::memcpy(dst, src, std::size_t(count) * 4);
 }
 
+void EndStreamsScalar() {}  // its stores never bypass the cache
+
 // --- Walking the frame ---------------------------------------------------------------------
 
 // What direct access hands back for one world.
@@ -112,6 +114,7 @@ bool StreamsTarget(std::size_t sourceAndTargetBytes, const TonefadePlan* plan) {
 // the rows start.
 struct FrameWalk {
     const TonefadeRowKernels& rows;
+    decltype(TonefadeRowKernels::effect) effect;
     const TonefadePlan* plan;
     Span inside;
     int width;
@@ -124,7 +127,7 @@ struct FrameWalk {
             return;
         }
         if (copy) rows.copy(s, d, inside.colLo, stream);
-        rows.effect(s + 4 * inside.colLo, d + 4 * inside.colLo, inside.colHi - inside.colLo, *plan, stream);
+        effect(s + 4 * inside.colLo, d + 4 * inside.colLo, inside.colHi - inside.colLo, *plan, stream);
         if (copy) rows.copy(s + 4 * inside.colHi, d + 4 * inside.colHi, width - inside.colHi, stream);
     }
 };
@@ -140,7 +143,9 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
     if (plan != nullptr && rows.usesTable && !plan->exactOnly) EnsureTonefadeTable(*plan);
     // In place, the pixels outside are already where they belong.
     const bool copy = copyRest && !(src.base == dst.base && src.rowBytes == dst.rowBytes);
-    const FrameWalk walk{rows, plan, inside, width, copy, StreamsTarget(std::size_t(width) * height * 8, plan)};
+    const bool byTables = plan != nullptr && plan->lookup && !plan->exactOnly && rows.tableEffect != nullptr;
+    const FrameWalk walk{rows, byTables ? rows.tableEffect : rows.effect, plan, inside, width, copy,
+                         StreamsTarget(std::size_t(width) * height * 8, plan)};
 
     const UInt8* s = reinterpret_cast<const UInt8*>(src.base);
     UInt8* d = reinterpret_cast<UInt8*>(dst.base);
@@ -151,11 +156,13 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
         }
         walk.Row(s, d, row);
     }
+    if (walk.stream) rows.endStreams();
 }
 
 }  // namespace
 
-const TonefadeRowKernels kTonefadeScalarRows = {TonefadeISA::kScalar, EffectRowScalar, CopyRowScalar, true};
+const TonefadeRowKernels kTonefadeScalarRows = {TonefadeISA::kScalar, EffectRowScalar, CopyRowScalar, EndStreamsScalar,
+                                                  true, nullptr};
 
 void TonefadeEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest, SInt16 slider1) {
     if (dest == nullptr) dest = source;

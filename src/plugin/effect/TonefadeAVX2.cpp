@@ -47,6 +47,8 @@ struct AVX2 {
     static V MultiplyAddBytes(V bytes, V weights) { return _mm256_maddubs_epi16(bytes, weights); }
     static V MultiplyAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
     static V MulHigh16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+    static V MulHighSigned16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
+    static V ShiftRightArith16(V v, __m128i bits) { return _mm256_sra_epi16(v, bits); }
     static V MulLow16(V a, V b) { return _mm256_mullo_epi16(a, b); }
     static V Shuffle8(V table, V index) { return _mm256_shuffle_epi8(table, index); }
     static V UnpackLow8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
@@ -95,6 +97,6 @@ struct AVX2 {
 
 #include "effect/TonefadeVector.h"
 
-const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, false};
+const TonefadeRowKernels kTonefadeAVX2Rows = {TonefadeISA::kAVX2, EffectRow<AVX2>, CopyRow<AVX2>, EndStreams<AVX2>, false, nullptr};
 
 #endif  // __x86_64__

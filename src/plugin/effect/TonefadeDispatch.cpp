@@ -10,10 +10,26 @@
 
 namespace {
 
+#if defined(__x86_64__)
+// The AVX-512 kernels with the byte-table forms of VBMI beside them.
+const TonefadeRowKernels& AVX512VBMIRows() {
+    static const TonefadeRowKernels rows = [] {
+        TonefadeRowKernels r = kTonefadeAVX512Rows;
+        r.isa = TonefadeISA::kAVX512VBMI;
+        r.tableEffect = kTonefadeAVX512VBMITableEffect;
+        return r;
+    }();
+    return rows;
+}
+#endif
+
 const TonefadeRowKernels& WidestRows() {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) return kTonefadeAVX512Rows;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+        if (__builtin_cpu_supports("avx512vbmi")) return AVX512VBMIRows();
+        return kTonefadeAVX512Rows;
+    }
     if (__builtin_cpu_supports("avx2")) return kTonefadeAVX2Rows;
 #endif
     return kTonefadeScalarRows;
@@ -21,6 +37,7 @@ const TonefadeRowKernels& WidestRows() {
 
 const TonefadeRowKernels& RowsFor(TonefadeISA isa) {
 #if defined(__x86_64__)
+    if (isa == TonefadeISA::kAVX512VBMI) return AVX512VBMIRows();
     if (isa == TonefadeISA::kAVX512) return kTonefadeAVX512Rows;
     if (isa == TonefadeISA::kAVX2) return kTonefadeAVX2Rows;
 #endif

@@ -4,8 +4,8 @@
 
 #include "MacTypes.h"
 
-// The row kernels: portable C++, AVX2, AVX-512 (F and BW).
-enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512 };
+// The row kernels: portable C++, AVX2, AVX-512 (F and BW), AVX-512 with VBMI.
+enum class TonefadeISA : int { kAuto = 0, kScalar, kAVX2, kAVX512, kAVX512VBMI };
 
 // Whether this processor (and its operating system) can run the kernels; kAuto and kScalar
 // always can.
@@ -19,10 +19,11 @@ TonefadeISA CurrentTonefadeISA();
 
 // How the pixels of a slider value are computed: an integer form (with its corrections),
 // once it has been checked equal to the double expression on all 65,536 (channel, grey)
-// pairs, or the double expression itself. The forms: kBlend for 0..100; kExtrapolate beyond,
-// while slider / 100 stays within ±128; kExtrapolateWide for the rest of the 16-bit range.
+// pairs, or the double expression itself. The forms: kBlend for 0..100; kExtrapolateReduced
+// beyond it where slider / 100 reduces to a fraction with small terms; kExtrapolate for the
+// rest while slider / 100 stays within ±128; kExtrapolateWide for the rest of the 16-bit range.
 enum class TonefadeArithmetic : int { kInteger, kExact };
-enum class TonefadeForm : int { kExact, kBlend, kExtrapolate, kExtrapolateWide };
+enum class TonefadeForm : int { kExact, kBlend, kExtrapolate, kExtrapolateWide, kExtrapolateReduced };
 struct TonefadeSliderInfo {
     TonefadeArithmetic arithmetic;
     int corrections;  // runs of pairs where the integer form needed patching

@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <numeric>
 
 namespace {
 
@@ -45,7 +48,18 @@ int MultiplyAddBytes(int c, int m, int wc, int wm) { return std::clamp(c * wc + 
 int HighHalf(int a, int b) { return int((unsigned(UInt16(a)) * unsigned(UInt16(b))) >> 16); }
 int LowHalf(int a, int b) { return Wrap16(int(unsigned(a) * unsigned(b))); }
 
+int HighHalfSigned(int a, int b) { return (SInt16(a) * SInt16(b)) >> 16; }
+
+// trunc(v / k) for the reduced form, as the vector code divides (arithmetic shifts).
+int TruncDivide(const TonefadePlan& plan, int v) {
+    if (plan.divideMul == 0) return (v + (v < 0 ? plan.divisor - 1 : 0)) >> plan.divideShift;
+    return (HighHalfSigned(v, plan.divideMul) >> plan.divideShift) + (v < 0 ? 1 : 0);
+}
+
 UInt8 IntegerLane(const TonefadePlan& plan, int c, int m) {
+    if (plan.divisor != 0)
+        return UInt8(Wrap16(TruncDivide(plan, MultiplyAddBytes(c, m, plan.divisor - plan.reducedWeight,
+                                                                plan.reducedWeight))) & 0xFF);
     int u = MultiplyAddBytes(c, m, 100 - plan.blendWeight, plan.blendWeight);
     const auto hundredths = [](int x) { return HighHalf(x, kTonefadeDiv100Mul) >> (kTonefadeDiv100Shift - 16); };
     if (plan.form == TonefadeForm::kBlend) return UInt8(hundredths(u));
@@ -68,6 +82,31 @@ UInt8 IntegerLane(const TonefadePlan& plan, int c, int m) {
 
 // --- Choosing the form ---------------------------------------------------------------------
 
+// s / 100 as s' / k in lowest terms; the reduced form when both weights, k − s' and s', are
+// signed bytes and k > 1 (k = 1: the whole multiples, cheaper still).
+void ChooseReduced(TonefadePlan& plan) {
+    const int s = plan.slider;
+    const int k = 100 / std::gcd(std::abs(s), 100), reduced = s / (100 / k);
+    if (k == 1 || reduced < -127 || reduced > 127 || k - reduced < -128 || k - reduced > 127) return;
+    plan.form = TonefadeForm::kExtrapolateReduced;
+    plan.divisor = k;
+    plan.reducedWeight = reduced;
+    plan.divideMul = 0;
+    plan.divideShift = std::countr_zero(unsigned(k));
+    if ((k & (k - 1)) == 0) return;
+    // The widest shift whose multiplier, ceil(2^(16 + shift) / k), is still a signed 16-bit
+    // value; CheckIntegerForm proves the division exact on every v the form reaches.
+    int shift = 0;
+    while ((std::int64_t(1) << (17 + shift)) / k < 32767) ++shift;
+    plan.divideShift = shift;
+    plan.divideMul = int(((std::int64_t(1) << (16 + shift)) + k - 1) / k);
+}
+
+void ClearReduced(TonefadePlan& plan) {
+    plan.form = plan.wide ? TonefadeForm::kExtrapolateWide : TonefadeForm::kExtrapolate;
+    plan.divisor = plan.reducedWeight = plan.divideMul = plan.divideShift = 0;
+}
+
 void ChooseForm(TonefadePlan& plan) {
     const int s = plan.slider;
     if (s >= 0 && s <= 100) {
@@ -85,6 +124,7 @@ void ChooseForm(TonefadePlan& plan) {
     plan.form = plan.wide ? TonefadeForm::kExtrapolateWide : TonefadeForm::kExtrapolate;
     // For σd = -1, q is c − 1 (a > 0, b > 0) or c (a < 0), and t < 0 when q < |a|.
     if (plan.wide) plan.signLimit = std::abs(a) + (a > 0 ? 1 : 0);
+    if (!plan.multiple) ChooseReduced(plan);
 }
 
 // --- Corrections ---------------------------------------------------------------------------
@@ -143,6 +183,43 @@ bool CheckIntegerForm(TonefadePlan& plan) {
     return PlaceInBuckets(plan, runs);
 }
 
+// What the tables give for (c, m): see TonefadePlan::lookup.
+UInt8 LookupLane(const TonefadePlan& plan, int c, int m) {
+    const int delta = std::abs(m - c), h = plan.lookupTable[delta];
+    const bool roundsSide = plan.slider > 0 ? m < c : m > c;
+    return UInt8((m >= c ? c + h : c - h) - (roundsSide && c > plan.lookupLimit[delta] ? 1 : 0));
+}
+
+// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables:
+// H read off the form on the side where s·d >= 0, each limit off the other side, then the
+// tables compared with the form on every (channel, grey) pair.
+bool MakeLookup(TonefadePlan& plan) {
+    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
+    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+    const int sigma = plan.slider > 0 ? 1 : -1;  // the side of d where t >= 0
+    plan.lookupLimits = plan.lookupNear = false;
+    for (int delta = 0; delta < 256; ++delta) {
+        const int mClean = sigma > 0 ? delta : 0, cClean = sigma > 0 ? 0 : delta;
+        const int h = (IntegerLane(plan, cClean, mClean) - cClean) * sigma;
+        plan.lookupTable[delta] = UInt8(h);
+        // The first c on the other side that takes one less (c = m + σδ).
+        int limit = 255;
+        for (int c = sigma > 0 ? delta : 0; c <= (sigma > 0 ? 255 : 255 - delta); ++c)
+            if (IntegerLane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
+                limit = c - 1;
+                break;
+            }
+        if (limit < 0 || delta == 0) limit = 255;  // checked below
+        plan.lookupLimit[delta] = UInt8(limit);
+        plan.lookupLimits |= limit != 255;
+        plan.lookupNear = delta == 1 ? limit != 255 : plan.lookupNear && limit == 255;
+    }
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m)
+            if (IntegerLane(plan, c, m) != LookupLane(plan, c, m)) return false;
+    return true;
+}
+
 TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     TonefadePlan plan;
     plan.slider = slider;
@@ -151,7 +228,10 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     plan.percent = slider / 100.0;
     if (exactOnly) return plan;
     ChooseForm(plan);
-    if (!CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
+    // The reduced form's corrections may not fit where the other form's do.
+    if (plan.divisor != 0 && !CheckIntegerForm(plan)) ClearReduced(plan);
+    if (plan.divisor == 0 && !CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
+    plan.lookup = MakeLookup(plan);
     return plan;
 }
 
@@ -166,7 +246,7 @@ UInt8 TonefadeExactChannel(int c, int mixer, double percent) {
 }
 
 bool TonefadePlanIsLight(const TonefadePlan& plan) {
-    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple;
+    const bool cheapForm = plan.form == TonefadeForm::kBlend || plan.multiple || plan.divisor != 0;
     return !plan.exactOnly && cheapForm && plan.corrections == 0;
 }
 

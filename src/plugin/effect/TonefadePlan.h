@@ -48,6 +48,12 @@ constexpr int kTonefadeBuckets = 16;
 //                                q, so t < 0 exactly when σd <= -2, or σd = -1 and c is below
 //                                signLimit (past 255 when |a| >= 256: every c). Where t < 0,
 //                                u + 99 is divided instead of u, which rounds toward zero.
+//   reduced     (other s where s / 100 = s' / k in lowest terms with |s'| <= 127 and
+//                |k − s'| <= 127)  v = (k − s')·c + s'·m = t·k / 100 in one multiply-add of
+//                                bytes (|v| <= 32,385), and trunc(v / k) directly: for k = 2^j
+//                                an arithmetic shift of v + (k − 1)·[v < 0], otherwise a signed
+//                                multiply-high by divideMul, a shift by divideShift and 1 more
+//                                where v < 0. No sign test: v has the sign of t.
 struct TonefadePlan {
     SInt16 slider = 0;
     bool used = false;
@@ -63,6 +69,19 @@ struct TonefadePlan {
     bool multiple = false;   // b = 0 and -126 <= a <= 127: the result is c + a·d, one multiply-add
     bool unitStep = false;   // b != 0 and |a| = 1: the sign of t before dividing
     int signLimit = 0;       // wide: t < 0 for σd = -1 exactly when c < signLimit
+    int divisor = 0;         // reduced: k (0: another form)
+    int reducedWeight = 0;   // reduced: s'
+    int divideMul = 0;       // reduced: 0 when k is a power of two
+    int divideShift = 0;
+    // Every extrapolation as tables of |d|: t < 0 only where s·d < 0, and there the rounding
+    // toward zero depends on c. On the side where s·d >= 0 the result is c + σ'·H(|d|) (σ' the
+    // sign of d), trunc(t / 100) = floor; on the other it is c + σ'·H(|d|) too where t < 0,
+    // one less where t >= 0 and 100 does not divide s·d: exactly where c > lookupLimit[|d|]
+    // (255: nowhere). Where the check confirms that on every pair, the byte permutes look both
+    // tables up instead of computing the form (lookupLimits: some limit below 255;
+    // lookupNear: only that of |d| = 1, as for the wide forms while |a| < 256).
+    bool lookup = false, lookupLimits = false, lookupNear = false;
+    UInt8 lookupTable[256] = {}, lookupLimit[256] = {};
 
     // The runs, each in its own bucket, field by field: the 16-byte tables that the vector
     // code's byte lookup takes as they are. Empty buckets have delta 0. Plain arrays: read
@@ -74,8 +93,8 @@ struct TonefadePlan {
     std::vector<UInt8> table;  // [grey][channel]: the portable kernel's exact results
 };
 
-// Whether the plan's vector form is as fast as the memory: the blend and the whole
-// multiples, without corrections. The frame walk streams a large target only then.
+// Whether the plan's vector form is as fast as the memory: the blend, the whole multiples
+// and the reduced forms, without corrections. The frame walk streams a large target only then.
 bool TonefadePlanIsLight(const TonefadePlan& plan);
 // The plan of an amount, from a small per-thread cache; built and checked on first use.
 TonefadePlan& TonefadePlanFor(SInt16 slider);

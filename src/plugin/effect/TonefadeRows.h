@@ -15,14 +15,23 @@ struct TonefadeRowKernels {
     void (*effect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
     // count pixels copied unchanged.
     void (*copy)(const UInt8* src, UInt8* dst, int count, bool stream);
+    // After the last row of a frame whose stores bypassed the cache: orders them before any
+    // later store, as ordinary stores are.
+    void (*endStreams)();
     // Whether effect reads plan.table (EnsureTonefadeTable).
     bool usesTable;
+    // The effect for plans whose byte tables serve (plan.lookup), where the instruction set
+    // looks bytes up; null where effect serves every plan.
+    void (*tableEffect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
 };
 
 extern const TonefadeRowKernels kTonefadeScalarRows;
 #if defined(__x86_64__)
 extern const TonefadeRowKernels kTonefadeAVX2Rows;
 extern const TonefadeRowKernels kTonefadeAVX512Rows;
+// The effect for plans with byte tables, with VBMI: the dispatch joins it to the AVX-512 kernels.
+extern void (*const kTonefadeAVX512VBMITableEffect)(const UInt8* src, UInt8* dst, int count,
+                                                    const TonefadePlan& plan, bool stream);
 #endif
 
 // The kernels TonefadeEffect runs now: the widest the processor has, or those a test forced.

@@ -20,8 +20,15 @@ namespace {
 // c + a·d in one multiply-add, nothing to divide); extrapolation with a·d in a 16-bit lane;
 // extrapolation by one step (|a| = 1, b != 0), which compares u with −100·a·d to take the sign
 // of t before dividing; and the wide extrapolations, which take the sign of t before dividing,
-// with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit.
-enum class Shape { kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar };
+// with (kWideNear) or without (kWideFar, |a| >= 256) the test of c against the plan's limit;
+// and the reduced extrapolations, which divide by a power of two (kReducedShift) or by a
+// multiply-high (kReducedMagic).
+// kLookup, kLookupNear, kLookupLimits: the extrapolations by tables of the difference, without
+// limits, with one for |d| = 1 alone, or with a table of them (WalkLookup, for instruction sets
+// with byte lookups: their traits add LookupBytes and the byte masks).
+enum class Shape {
+    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear, kLookupLimits
+};
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -45,7 +52,9 @@ struct IntegerConstants {
     V hundredth, hundred, ninetyNine, magnitude;    // division, rounding toward zero, a
     LaneWeights<T> pairs, even, odd;
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
-    __m128i shift;
+    V divideMul, divisorLess1;                              // the reduced forms' division
+    V lookup[4], limits[4], nearLimit;                      // the tables of |d|
+    __m128i shift, divideShift;
     int step;  // a
 };
 
@@ -77,6 +86,14 @@ void InitExtrapolation(const TonefadePlan& plan, IntegerConstants<T>& k) {
         k.even.step = T::Set1_32(PixelWeights(1, 0, 1 - a, a));
         k.odd.step = T::Set1_32(PixelWeights(a, 1 - a, a, 1 - a));
     }
+    if (plan.divisor != 0) {  // (k − s')·c + s'·m; alpha·k
+        const int div = plan.divisor, w = plan.reducedWeight;
+        k.even.step = T::Set1_32(PixelWeights(div, 0, div - w, w));
+        k.odd.step = T::Set1_32(PixelWeights(w, div - w, w, div - w));
+        k.divideMul = T::Set1_16(plan.divideMul);
+        k.divisorLess1 = T::Set1_16(div - 1);
+        k.divideShift = _mm_cvtsi32_si128(plan.divideShift);
+    }
     k.even.hundredSteps = T::Set1_32(PixelWeights(0, 0, 100 * a, -100 * a));  // −100·a·d, for |a| = 1
     k.odd.hundredSteps = T::Set1_32(PixelWeights(-100 * a, 100 * a, -100 * a, 100 * a));
     k.even.sign = T::Set1_32(PixelWeights(0, 0, -sigma, sigma));
@@ -101,7 +118,13 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
     // The blend's (byte, grey) lanes, a pixel in 64 bits: alpha's pair, then the colours'.
     const UInt64 colour = UInt8(100 - plan.blendWeight) | UInt64(UInt8(plan.blendWeight)) << 8;
     k.pairs.blend = T::Set1_64(SInt64(100 | colour << 16 | colour << 32 | colour << 48));
-    if constexpr (kShape != Shape::kBlend) InitExtrapolation(plan, k);
+    if constexpr (kShape == Shape::kLookup || kShape == Shape::kLookupNear || kShape == Shape::kLookupLimits) {
+        for (int i = 0; i < 4; ++i) k.lookup[i] = T::Load(plan.lookupTable + i * T::kBytes);
+        k.nearLimit = T::Set1_8(plan.lookupLimit[1]);
+        for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.lookupLimit + i * T::kBytes);
+        k.step = plan.slider > 0 ? 1 : -1;
+    } else if constexpr (kShape != Shape::kBlend)
+        InitExtrapolation(plan, k);
     if constexpr (kCorrect) InitBuckets(plan, k);
 }
 
@@ -134,12 +157,24 @@ inline typename T::V BlendLanes(typename T::V pairs, const IntegerConstants<T>& 
     return Hundredths(T::MultiplyAddBytes(pairs, k.pairs.blend), k);
 }
 
+// trunc(v / k) for the reduced forms, v = (k − s')·c + s'·m.
+template <class T, Shape kShape>
+inline typename T::V TruncDivide(typename T::V v, const IntegerConstants<T>& k) {
+    if constexpr (kShape == Shape::kReducedShift)
+        return T::ShiftRightArith16(T::AddWhere16(v, T::IsNegative16(v), k.divisorLess1), k.divideShift);
+    else
+        return T::AddWhere16(T::ShiftRightArith16(T::MulHighSigned16(v, k.divideMul), k.divideShift),
+                             T::IsNegative16(v), k.ones);
+}
+
 // An extrapolation on one kind of lane: trunc(t / 100) modulo 256 in the lane's low byte
 // (the high byte is left over). kEven: (channel, grey) lanes; otherwise (grey, channel).
 template <class T, Shape kShape, bool kTruncates, bool kEven>
 inline typename T::V ExtrapolatedLanes(typename T::V pairs, const LaneWeights<T>& w, const IntegerConstants<T>& k) {
     using V = typename T::V;
     if constexpr (kShape == Shape::kMultiple) return T::MultiplyAddBytes(pairs, w.step);
+    if constexpr (kShape == Shape::kReducedShift || kShape == Shape::kReducedMagic)
+        return TruncDivide<T, kShape>(T::MultiplyAddBytes(pairs, w.step), k);
     V u = T::MultiplyAddBytes(pairs, w.blend);
     if constexpr (kShape == Shape::kUnitStep) {  // t < 0 exactly when u < −100·a·d; a·d is added later
         u = T::AddWhere16(u, T::IsLess16(u, T::MultiplyAddBytes(pairs, w.hundredSteps)), k.ninetyNine);
@@ -186,7 +221,22 @@ struct IntegerOp {
     typename T::V operator()(typename T::V x) const {
         using V = typename T::V;
         V out;
-        if constexpr (kShape == Shape::kBlend) {
+        if constexpr (kShape == Shape::kLookup || kShape == Shape::kLookupNear || kShape == Shape::kLookupLimits) {
+            // c + H(d), H odd: H(|d|) added where grey >= c, subtracted where grey < c.
+            const V greys = T::Shuffle8(GreyWords(x, k), k.spread);
+            const auto below = T::IsGreater8(x, greys);
+            const V magnitude = T::NegateWhere8(T::Sub8(greys, x), below);
+            out = T::AddColours8(x, T::NegateWhere8(T::LookupBytes(magnitude, k.lookup), below));
+            // One less where s·d < 0 and c is past the limit of |d|.
+            if constexpr (kShape == Shape::kLookupLimits) {
+                const auto roundsSide = k.step > 0 ? below : T::Not8(below);
+                out = T::SubOneWhere8(out, T::IsAbove8(roundsSide, x, T::LookupBytes(magnitude, k.limits)));
+            } else if constexpr (kShape == Shape::kLookupNear) {
+                const auto roundsSide = k.step > 0 ? below : T::Not8(below);
+                out = T::SubOneWhere8(out, T::IsOneAbove8(roundsSide, magnitude, x, k.nearLimit));
+            }
+            if constexpr (kCorrect) return Correct(x, greys, out, k);
+        } else if constexpr (kShape == Shape::kBlend) {
             const V greys = Greys(x, k);
             out = T::PackUnsigned16(BlendLanes(T::UnpackLow8(x, greys), k), BlendLanes(T::UnpackHigh8(x, greys), k));
             if constexpr (kCorrect) return Correct(x, greys, out, k);
@@ -243,7 +293,9 @@ struct CopyOp {
 };
 
 // A partial vector first, so that the full-width stores start on a vector boundary (and may
-// bypass the cache when asked to), then full vectors, then a partial one.
+// bypass the cache when asked to), then full vectors, then a partial one. Streamed stores are
+// fenced once per frame (EndStreams), not per run: a row of three runs fenced three times
+// measured a fifth slower.
 template <class T, class Op>
 void Walk(const UInt8* src, UInt8* dst, int count, const Op& op, bool stream) {
     constexpr int kLanes = T::kBytes / 4;
@@ -254,7 +306,6 @@ void Walk(const UInt8* src, UInt8* dst, int count, const Op& op, bool stream) {
     if (i > 0) T::StoreFirst(dst, i, op(T::LoadFirst(src, i)));
     if (stream && aligns) {
         for (; i + kLanes <= count; i += kLanes) T::Stream(dst + 4 * i, op(T::Load(src + 4 * i)));
-        T::FenceStreams();
     } else {
         for (; i + kLanes <= count; i += kLanes) T::Store(dst + 4 * i, op(T::Load(src + 4 * i)));
     }
@@ -271,6 +322,16 @@ void WalkInteger(const UInt8* src, UInt8* dst, int count, const TonefadePlan& pl
         InitInteger<T, kShape, true>(plan, k);
         Walk<T>(src, dst, count, IntegerOp<T, kShape, kTruncates, true>{k}, stream);
     }
+}
+
+template <class T>
+void WalkLookup(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    if (plan.lookupNear)
+        WalkInteger<T, Shape::kLookupNear, false>(src, dst, count, plan, stream);
+    else if (plan.lookupLimits)
+        WalkInteger<T, Shape::kLookupLimits, false>(src, dst, count, plan, stream);
+    else
+        WalkInteger<T, Shape::kLookup, false>(src, dst, count, plan, stream);
 }
 
 template <class T, Shape kShape>
@@ -299,6 +360,12 @@ void EffectRow(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan
             else
                 WalkExtrapolation<T, Shape::kWideNear>(src, dst, count, plan, stream);
             break;
+        case TonefadeForm::kExtrapolateReduced:
+            if (plan.divideMul == 0)
+                WalkInteger<T, Shape::kReducedShift, false>(src, dst, count, plan, stream);
+            else
+                WalkInteger<T, Shape::kReducedMagic, false>(src, dst, count, plan, stream);
+            break;
         case TonefadeForm::kExact: Walk<T>(src, dst, count, ExactOp<T>{T::Set1Double(plan.percent)}, stream); break;
     }
     T::ZeroUpper();
@@ -308,6 +375,11 @@ template <class T>
 void CopyRow(const UInt8* src, UInt8* dst, int count, bool stream) {
     Walk<T>(src, dst, count, CopyOp<T>{}, stream);
     T::ZeroUpper();
+}
+
+template <class T>
+void EndStreams() {
+    T::FenceStreams();
 }
 
 }  // namespace
