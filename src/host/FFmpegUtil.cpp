@@ -10,12 +10,12 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-// Built for AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
+// Built for AVX-512 and AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
 // under ThreadSanitizer, whose instrumented resolver would run before it is set up.
 #if defined(TONEFADE_TSAN)
 #define HOST_VECTOR_CLONES
 #else
-#define HOST_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define HOST_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
 
 namespace host::av {
