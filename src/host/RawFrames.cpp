@@ -57,11 +57,14 @@ std::unique_ptr<RawFrames> RawFrames::Open(const std::string& path, AVFormatCont
     raw->band_.resize(std::size_t(std::max<int64_t>(rowBytes, int64_t(kBandBytes) / rowBytes * rowBytes)));
     // The decoder's own frame 0 against the bytes the index points at: rows upside down,
     // padded or offset would show here, and those frames are left to the decoder.
-    for (int y = 0; y < raw->height_; ++y) {
-        if (!raw->ReadBand(raw->offsets_[0] + y * rowBytes, std::size_t(rowBytes)) ||
-            std::memcmp(raw->band_.data(), decoded->data[0] + std::ptrdiff_t(y) * decoded->linesize[0],
-                        std::size_t(rowBytes)) != 0)
-            return nullptr;
+    const int bandRows = int(int64_t(raw->band_.size()) / rowBytes);
+    for (int y0 = 0; y0 < raw->height_; y0 += bandRows) {
+        const int rows = std::min(bandRows, raw->height_ - y0);
+        if (!raw->ReadBand(raw->offsets_[0] + y0 * rowBytes, std::size_t(rowBytes * rows))) return nullptr;
+        for (int y = 0; y < rows; ++y)
+            if (std::memcmp(raw->band_.data() + y * rowBytes, decoded->data[0] + std::ptrdiff_t(y0 + y) * decoded->linesize[0],
+                            std::size_t(rowBytes)) != 0)
+                return nullptr;
     }
     return raw;
 }
