@@ -62,8 +62,8 @@ std::unique_ptr<RawFrames> RawFrames::Open(const std::string& path, AVFormatCont
         const int rows = std::min(bandRows, raw->height_ - y0);
         if (!raw->ReadBand(raw->offsets_[0] + y0 * rowBytes, std::size_t(rowBytes * rows))) return nullptr;
         for (int y = 0; y < rows; ++y)
-            if (std::memcmp(raw->band_.data() + y * rowBytes,
-                            decoded->data[0] + std::ptrdiff_t(y0 + y) * decoded->linesize[0], std::size_t(rowBytes)) != 0)
+            if (std::memcmp(raw->band_.data() + y * rowBytes, decoded->data[0] + (y0 + y) * decoded->linesize[0],
+                            std::size_t(rowBytes)) != 0)
                 return nullptr;
     }
     return raw;

@@ -128,8 +128,9 @@ TEST_F(PipelineCli, RendersTheSameFilesOnOneThreadAsOnSeveral) {
     for (const auto& [in, out] : jobs) {  // Matroska files differ run to run
         for (const char* single : {"1", "0"}) {
             fs::create_directories(dir / "out" / single);
-            RunResult r = hosttest::Host(Job({"render", std::string("@/in/") + in, std::string("@/out/") + single + "/" + out,
-                                              "--threads", "1", "--fade-in", "6", "--fade-out", "6"}),
+            const std::string to = std::string("@/out/") + single + "/" + out;
+            RunResult r = hosttest::Host(Job({"render", std::string("@/in/") + in, to, "--threads", "1",
+                                              "--fade-in", "6", "--fade-out", "6"}),
                                          RunOptions{120, {std::string("TONEFADE_SINGLE_THREAD=") + single}});
             ASSERT_EQ(r.status, 0) << r.err;
         }

@@ -52,7 +52,8 @@ TEST_F(RawClips, FramesMatchFfmpegsDecodingInAnyOrder) {
         SCOPED_TRACE(c.file);
         const std::string path = Path(std::string("in/") + c.file);
         const std::string size = std::to_string(c.width) + ":" + std::to_string(c.height);
-        Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1024x768:rate=30,scale=" + size + "," + kVaryingAlpha, "-frames:v", std::to_string(kFrames), "-pix_fmt", c.pixelFormat, "-c:v", "rawvideo", path});
+        Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1024x768:rate=30,scale=" + size + "," + kVaryingAlpha,
+                "-frames:v", std::to_string(kFrames), "-pix_fmt", c.pixelFormat, "-c:v", "rawvideo", path});
         const std::vector<UInt8> reference = FfmpegArgb(path, Path("out/ref.argb"));
         const std::size_t frameBytes = std::size_t(c.width) * std::size_t(c.height) * 4;
         ASSERT_EQ(reference.size(), frameBytes * kFrames);
