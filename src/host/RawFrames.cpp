@@ -46,6 +46,9 @@ std::unique_ptr<RawFrames> RawFrames::Open(const std::string& path, AVFormatCont
         par->width <= 0 || par->height <= 0 || frameCount <= 0)
         return nullptr;
     const int64_t rowBytes = int64_t(par->width) * 4;
+    // Rows the decoder turns upside down come with a negative stride, padded ones with a
+    // longer one: left to the decoder whatever frame 0 holds (it may be all black).
+    if (decoded->linesize[0] != rowBytes) return nullptr;
     std::unique_ptr<RawFrames> raw(new RawFrames);
     raw->offsets_ = FrameOffsets(st, frameCount, rowBytes * par->height);
     if (raw->offsets_.empty()) return nullptr;
