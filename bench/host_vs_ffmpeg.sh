@@ -2,7 +2,9 @@
 # tonefade-host against what bounds it: the ffmpeg program decoding the same clip and
 # doing nothing else (the reading of the clip is the limit of any render), and ffmpeg
 # encoding it with the host's encoder settings. Every job runs once per round, the rounds
-# interleaved, and the median of the rounds counts (the machine may be shared). Prints
+# interleaved, and the median of the rounds counts (the machine may be shared). The same
+# rectangle job in ffmpeg's filter graph, GStreamer and MLT's melt (each skipped when the
+# program is missing) shows where the host stands among the tools people use. Prints
 # frames per second of each job, then each ratio with its target and PASS or MISS.
 #
 # usage: bench/host_vs_ffmpeg.sh [BUILD_DIR] [WORK_DIR]
@@ -42,6 +44,9 @@ H264=$WORK/h264-1080-$FRAMES.mp4
 clip "$RAW" 1920x1080 "$FRAMES" -pix_fmt bgra -c:v rawvideo
 clip "$RAW4K" 3840x2160 "$FRAMES_4K" -pix_fmt bgra -c:v rawvideo
 clip "$H264" 1920x1080 "$FRAMES" -pix_fmt yuv420p -c:v libx264 -preset fast -crf 18
+# GStreamer reads the same frames from a file with no header (its QuickTime reader takes no B,G,R,A).
+RAWBGRA=$WORK/raw-1080-$FRAMES.bgra
+[[ -s $RAWBGRA ]] || ffmpeg -v error -i "$RAW" -f rawvideo -pix_fmt bgra "$RAWBGRA"
 # Amount 50 on the middle quarter of the frame, written by the plug-in's own code.
 PREFS=$WORK/prefs
 "$WRITE_PREFS" "$PREFS" --amount 50 --rect 0.25,0.25,0.75,0.75
@@ -81,10 +86,28 @@ job "ffmpeg raw 2160p decode"              "$FRAMES_4K" "${FFN[@]}" -i "$RAW4K" 
 job "ffmpeg h264 1080p decode, one thread" "$FRAMES"    "${FF1[@]}" -i "$H264" -f null -
 job "ffmpeg h264 1080p decode"             "$FRAMES"    "${FFN[@]}" -i "$H264" -f null -
 job "ffmpeg h264 1080p to H.264"           "$FRAMES"    "${FFN[@]}" -y -i "$H264" "${X264[@]}" "$OUT"
+# The same rectangle job the way a user of each program would write it: the middle
+# quarter cropped out, its saturation halved, laid back over the frame.
+HALF_GREY=colorchannelmixer=rr=.6495:rg=.2935:rb=.057:gr=.1495:gg=.7935:gb=.057:br=.1495:bg=.2935:bb=.557
+job "ffmpeg raw 1080p rectangle graph"     "$FRAMES"    "${FFN[@]}" -i "$RAW" -filter_complex \
+    "[0]split[a][b];[b]crop=960:540:480:270,$HALF_GREY[c];[a][c]overlay=480:270" -f null -
+if command -v gst-launch-1.0 >/dev/null; then
+  job "gstreamer raw 1080p rectangle"      "$FRAMES"    gst-launch-1.0 -q filesrc location="$RAWBGRA" blocksize=8294400 \
+      ! rawvideoparse width=1920 height=1080 format=bgra framerate=30/1 ! tee name=t t. ! queue ! comp.sink_0 \
+      t. ! queue ! videocrop left=480 right=480 top=270 bottom=270 ! videobalance saturation=0.5 ! comp.sink_1 \
+      compositor name=comp sink_1::xpos=480 sink_1::ypos=270 ! fakesink
+fi
+if command -v melt >/dev/null; then
+  job "melt raw 1080p rectangle"           "$FRAMES"    timeout 600 melt -silent -profile atsc_1080p_30 \
+      "$RAW" out=$((FRAMES - 1)) -track "$RAW" out=$((FRAMES - 1)) \
+      -attach-track crop left=480 right=480 top=270 bottom=270 -attach-track frei0r.saturat0r 0=0.0625 \
+      -transition composite a_track=0 b_track=1 geometry=480/270:960x540 \
+      -consumer null real_time=-2 terminate_on_pause=1
+fi
 host_jobs host "$HOST"
 [[ -n $BASELINE ]] && host_jobs baseline "$BASELINE/bin/tonefade-host"
 
-cat "$RAW" "$RAW4K" "$H264" >/dev/null  # the clips come from the page cache for everyone
+cat "$RAW" "$RAW4K" "$H264" "$RAWBGRA" >/dev/null  # the clips come from the page cache for everyone
 for ((round = 1; round <= ROUNDS; round++)); do
   echo "round $round of $ROUNDS" >&2
   for name in "${NAMES[@]}"; do
@@ -120,6 +143,9 @@ report() {  # report LABEL
   ratio "$l h264 1080p / ffmpeg decode" "$l h264 1080p" "ffmpeg h264 1080p decode" 0.90 at-least
   ratio "$l h264 1080p, one thread / ffmpeg decode, one thread" "$l h264 1080p, one thread" "ffmpeg h264 1080p decode, one thread" 0 none
   ratio "$l h264 to H.264 / ffmpeg libx264, same settings" "$l h264 1080p to H.264" "ffmpeg h264 1080p to H.264" 0.90 at-least
+  for other in "ffmpeg raw 1080p rectangle graph" "gstreamer raw 1080p rectangle" "melt raw 1080p rectangle"; do
+    [[ -n ${FPS[$other]:-} ]] && ratio "$l raw 1080p / ${other% raw*}'s rectangle job" "$l raw 1080p" "$other" 0 none
+  done
   # Cost of a frame: every frame in a fade against none, one thread each.
   ratio "$l frame in a fade / frame outside (cost)" "$l raw 1080p, one thread" "$l raw 1080p, all in fades, one thread" 1.50 at-most
 }

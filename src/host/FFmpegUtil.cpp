@@ -10,12 +10,12 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-// Built for AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
+// Built for AVX-512 and AVX2 beside the baseline, chosen when the program loads (an ifunc). Not
 // under ThreadSanitizer, whose instrumented resolver would run before it is set up.
 #if defined(TONEFADE_TSAN)
 #define HOST_VECTOR_CLONES
 #else
-#define HOST_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define HOST_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
 
 namespace host::av {
@@ -107,12 +107,22 @@ HOST_VECTOR_CLONES void RotateRow(uint32_t* d, const uint32_t* s, int n) {
 // in one pass, exactly, without swscale.
 bool CopyPacked(const AVFrame* frame, const WorldPlane& plane) {
     const AVPixelFormat format = AVPixelFormat(frame->format);
-    if (frame->width != plane.width || frame->height != plane.height ||
-        (format != AV_PIX_FMT_BGRA && format != AV_PIX_FMT_RGBA && format != AV_PIX_FMT_ARGB))
-        return false;
-    for (int y = 0; y < plane.height; ++y) {
-        const auto* s = reinterpret_cast<const uint32_t*>(frame->data[0] + std::ptrdiff_t(y) * frame->linesize[0]);
-        auto* d = reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(y) * plane.linesize[0]);
+    if (frame->width != plane.width || frame->height != plane.height || !IsPacked32(format)) return false;
+    PackedRowsToWorld(format, frame->data[0], frame->linesize[0], plane.height, 0, plane);
+    return true;
+}
+
+}  // namespace
+
+bool IsPacked32(AVPixelFormat format) {
+    return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA || format == AV_PIX_FMT_ARGB;
+}
+
+void PackedRowsToWorld(AVPixelFormat format, const uint8_t* src, std::ptrdiff_t stride, int rows, int first,
+                       const WorldPlane& plane) {
+    for (int y = 0; y < rows; ++y) {
+        const auto* s = reinterpret_cast<const uint32_t*>(src + std::ptrdiff_t(y) * stride);
+        auto* d = reinterpret_cast<uint32_t*>(plane.data[0] + std::ptrdiff_t(first + y) * plane.linesize[0]);
         if (format == AV_PIX_FMT_BGRA) {
             SwapRow(d, s, plane.width);
         } else if (format == AV_PIX_FMT_RGBA) {
@@ -121,10 +131,7 @@ bool CopyPacked(const AVFrame* frame, const WorldPlane& plane) {
             std::memcpy(d, s, std::size_t(plane.width) * 4);
         }
     }
-    return true;
 }
-
-}  // namespace
 
 // Rows of 64-byte multiples and one spare 64-byte block after the last row, as
 // av_frame_get_buffer lays out FFmpeg's own frames on a CPU with AVX-512.

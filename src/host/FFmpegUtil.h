@@ -62,6 +62,13 @@ struct WorldPlane {
 };
 WorldPlane PlaneOf(GWorldPtr world);
 
+// B,G,R,A, R,G,B,A and A,R,G,B: 32-bit pixels that reach a world by a reordering of
+// their bytes alone.
+bool IsPacked32(AVPixelFormat format);
+// Rows first..first+rows-1 of the world from such rows at `src`, `stride` bytes apart.
+void PackedRowsToWorld(AVPixelFormat format, const uint8_t* src, std::ptrdiff_t stride, int rows, int first,
+                       const WorldPlane& plane);
+
 // Conversions between FFmpeg's frames and the host's worlds. libswscale's SIMD paths
 // work on whole blocks of pixels and write (and read) past the end of a row that is not
 // a multiple of their block: 48 bytes past a 32-bit row of 16-byte stride, the worlds'

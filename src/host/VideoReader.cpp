@@ -13,6 +13,7 @@
 #include "FFmpegUtil.h"
 #include "ImageSequence.h"
 #include "InputFile.h"
+#include "RawFrames.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -64,6 +65,7 @@ private:
     av::PacketPtr packet_{av_packet_alloc()};
     av::FramePtr frame_{av_frame_alloc()};
     av::Converter converter_;
+    std::unique_ptr<RawFrames> raw_;  // packed 32-bit frames read without the decoder
     std::unique_ptr<AudioReader> audio_;
     std::vector<int32_t> displayMatrix_;
     int stream_ = -1;
@@ -175,6 +177,7 @@ std::unique_ptr<VideoClip> VideoClip::Open(const std::string& path, const Reader
         return nullptr;
     }
     clip->current_ = 0;
+    clip->raw_ = RawFrames::Open(path, clip->input_.get(), clip->stream_, clip->count_, clip->frame_.get());
     int64_t pts = clip->frame_->best_effort_timestamp;
     clip->originPts_ = pts == AV_NOPTS_VALUE ? 0 : pts;
     double origin = double(clip->originPts_) * av_q2d(clip->input_->streams[clip->stream_]->time_base);
@@ -238,6 +241,11 @@ bool VideoClip::ReadFrame(int index, GWorldPtr world, std::string* error) {
     std::string* why = error ? error : &local;
     if (index < 0 || index >= count_) {
         *why = path_ + ": frame " + std::to_string(index) + " is outside the clip";
+        return false;
+    }
+    if (raw_) {
+        if (raw_->Read(index, world, why)) return true;
+        *why = path_ + ": " + *why;
         return false;
     }
     if (!Reach(index)) {

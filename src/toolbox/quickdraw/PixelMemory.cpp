@@ -84,6 +84,20 @@ void FreeHeap(void* p) {
     f.blocks.push_back({p, bytes});
 }
 
+// Frame-sized blocks sit on 2 MB boundaries and ask the system for huge pages. On a
+// virtual machine each 4 KB page fault costs microseconds: a new 3840x2160 world took
+// some 8,100 of them, 25 ms, before its first byte was written (three frames' reading);
+// in 2 MB pages it takes 16, about 5 ms, and the passes over it miss the TLB less.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+void* NewHeapBlock(std::size_t rounded) {
+    if (rounded < 2 * kHugePage) return std::aligned_alloc(64, rounded);
+    void* p = std::aligned_alloc(kHugePage, (rounded + kHugePage - 1) / kHugePage * kHugePage);
+    // Only a hint: without transparent huge pages the block is an ordinary one.
+    if (p != nullptr) ::madvise(p, rounded / kHugePage * kHugePage, MADV_HUGEPAGE);
+    return p;
+}
+
 // A block of exactly `rounded` bytes, from those kept or new; not cleared.
 UInt8* TakeHeap(std::size_t rounded) {
     FreedBlocks& f = Freed();
@@ -97,7 +111,7 @@ UInt8* TakeHeap(std::size_t rounded) {
             break;
         }
     }
-    if (p == nullptr) p = std::aligned_alloc(64, rounded);
+    if (p == nullptr) p = NewHeapBlock(rounded);
     if (p != nullptr) f.sizes[p] = rounded;
     return static_cast<UInt8*>(p);
 }
