@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tonefade-host against what bounds it: the ffmpeg program decoding the same clip and
 # doing nothing else (the reading of the clip is the limit of any render), and ffmpeg
-# encoding it with the host's encoder settings. Every job runs once per round, the rounds
+# encoding it with the host's encoder settings (from H.264 at 1920x1080 and from raw
+# frames at 3840x2160). Every job runs once per round, the rounds
 # interleaved, and the median of the rounds counts (the machine may be shared). The same
 # rectangle job in ffmpeg's filter graph, GStreamer and MLT's melt (each skipped when the
 # program is missing) shows where the host stands among the tools people use. Prints
@@ -78,6 +79,7 @@ host_jobs() {  # host_jobs LABEL HOST
   job "$l h264 1080p, one thread"       "$FRAMES"    "${ONE[@]}" "$h" render "$H264" /dev/null --threads 1 --quiet --prefs-dir "$PREFS"
   job "$l h264 1080p"                   "$FRAMES"    "${ALL[@]}" "$h" render "$H264" /dev/null --quiet --prefs-dir "$PREFS"
   job "$l h264 1080p to H.264"          "$FRAMES"    "${ALL[@]}" "$h" render "$H264" "$OUT" -y --quiet --prefs-dir "$PREFS"
+  job "$l raw 2160p to H.264"           "$FRAMES_4K" "${ALL[@]}" "$h" render "$RAW4K" "$OUT" -y --quiet --prefs-dir "$PREFS"
 }
 job "ffmpeg raw 1080p decode, one thread"  "$FRAMES"    "${FF1[@]}" -i "$RAW" -f null -
 job "ffmpeg raw 1080p decode"              "$FRAMES"    "${FFN[@]}" -i "$RAW" -f null -
@@ -86,6 +88,7 @@ job "ffmpeg raw 2160p decode"              "$FRAMES_4K" "${FFN[@]}" -i "$RAW4K" 
 job "ffmpeg h264 1080p decode, one thread" "$FRAMES"    "${FF1[@]}" -i "$H264" -f null -
 job "ffmpeg h264 1080p decode"             "$FRAMES"    "${FFN[@]}" -i "$H264" -f null -
 job "ffmpeg h264 1080p to H.264"           "$FRAMES"    "${FFN[@]}" -y -i "$H264" "${X264[@]}" "$OUT"
+job "ffmpeg raw 2160p to H.264"            "$FRAMES_4K" "${FFN[@]}" -y -i "$RAW4K" "${X264[@]}" "$OUT"
 # The same rectangle job the way a user of each program would write it: the middle
 # quarter cropped out, its saturation halved, laid back over the frame.
 HALF_GREY=colorchannelmixer=rr=.6495:rg=.2935:rb=.057:gr=.1495:gg=.7935:gb=.057:br=.1495:bg=.2935:bb=.557
@@ -143,6 +146,7 @@ report() {  # report LABEL
   ratio "$l h264 1080p / ffmpeg decode" "$l h264 1080p" "ffmpeg h264 1080p decode" 0.90 at-least
   ratio "$l h264 1080p, one thread / ffmpeg decode, one thread" "$l h264 1080p, one thread" "ffmpeg h264 1080p decode, one thread" 0 none
   ratio "$l h264 to H.264 / ffmpeg libx264, same settings" "$l h264 1080p to H.264" "ffmpeg h264 1080p to H.264" 0.90 at-least
+  ratio "$l raw 2160p to H.264 / ffmpeg libx264, same settings" "$l raw 2160p to H.264" "ffmpeg raw 2160p to H.264" 0.90 at-least
   for other in "ffmpeg raw 1080p rectangle graph" "gstreamer raw 1080p rectangle" "melt raw 1080p rectangle"; do
     [[ -n ${FPS[$other]:-} ]] && ratio "$l raw 1080p / ${other% raw*}'s rectangle job" "$l raw 1080p" "$other" 0 none
   done
