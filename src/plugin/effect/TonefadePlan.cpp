@@ -220,6 +220,35 @@ bool MakeLookup(TonefadePlan& plan) {
     return true;
 }
 
+// The blend's corrections as limits on one side of d (see TonefadePlan::blendLimits): each
+// limit one past the largest channel (or grey) the double expression takes one off, then the
+// blend less one below the limits compared with the double expression on every pair.
+bool MakeBlendLimits(TonefadePlan& plan) {
+    if (plan.form != TonefadeForm::kBlend || plan.corrections == 0) return false;
+    std::array<int, 256> limit{};
+    int sides = 0;  // bit 0: some correction where grey > c, bit 1: where grey < c
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            if (TonefadeExactChannel(c, m, plan.percent) == IntegerLane(plan, c, m)) continue;
+            sides |= m > c ? 1 : 2;
+            const int w = (m - c) & 0xFF, x = m > c ? c : m;
+            limit[w] = std::max(limit[w], x + 1);
+        }
+    if (sides == 3) return false;
+    plan.blendLimitsByGrey = sides == 2;
+    for (int w = 0; w < 256; ++w) {
+        if (limit[w] > 255) return false;
+        plan.blendLimit[w] = UInt8(limit[w]);
+    }
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            const int x = plan.blendLimitsByGrey ? m : c;
+            const UInt8 got = UInt8(IntegerLane(plan, c, m) - (x < plan.blendLimit[(m - c) & 0xFF] ? 1 : 0));
+            if (got != TonefadeExactChannel(c, m, plan.percent)) return false;
+        }
+    return true;
+}
+
 TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     TonefadePlan plan;
     plan.slider = slider;
@@ -232,6 +261,7 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     if (plan.divisor != 0 && !CheckIntegerForm(plan)) ClearReduced(plan);
     if (plan.divisor == 0 && !CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
     plan.lookup = MakeLookup(plan);
+    plan.blendLimits = MakeBlendLimits(plan);
     return plan;
 }
 
@@ -274,7 +304,7 @@ TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1) {
     const TonefadePlan& plan = TonefadePlanFor(slider1);
     const bool exact = plan.form == TonefadeForm::kExact;
     return {exact ? TonefadeArithmetic::kExact : TonefadeArithmetic::kInteger, exact ? 0 : plan.corrections,
-            plan.form};
+            plan.form, plan.lookup || plan.blendLimits};
 }
 
 void SetTonefadeExactOnlyForTesting(bool exactOnly) { gExactOnly.store(exactOnly, std::memory_order_relaxed); }

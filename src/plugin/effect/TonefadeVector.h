@@ -25,10 +25,16 @@ namespace {
 // multiply-high (kReducedMagic).
 // kLookup, kLookupNear, kLookupLimits: the extrapolations by tables of the difference, without
 // limits, with one for |d| = 1 alone, or with a table of them (WalkLookup, for instruction sets
-// with byte lookups: their traits add LookupBytes and the byte masks).
+// with byte lookups: their traits add LookupBytes and the byte masks). kBlendLimits,
+// kBlendLimitsByGrey: the blend, one less where the channel or the grey is below its limit in a
+// table of the difference (the blend's corrections, on the same instruction sets).
 enum class Shape {
-    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear, kLookupLimits
+    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear,
+    kLookupLimits, kBlendLimits, kBlendLimitsByGrey
 };
+
+template <Shape kShape>
+constexpr bool kBlends = kShape == Shape::kBlend || kShape == Shape::kBlendLimits || kShape == Shape::kBlendLimitsByGrey;
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -123,6 +129,8 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
         k.nearLimit = T::Set1_8(plan.lookupLimit[1]);
         for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.lookupLimit + i * T::kBytes);
         k.step = plan.slider > 0 ? 1 : -1;
+    } else if constexpr (kShape == Shape::kBlendLimits || kShape == Shape::kBlendLimitsByGrey) {
+        for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.blendLimit + i * T::kBytes);
     } else if constexpr (kShape != Shape::kBlend)
         InitExtrapolation(plan, k);
     if constexpr (kCorrect) InitBuckets(plan, k);
@@ -236,9 +244,13 @@ struct IntegerOp {
                 out = T::SubOneWhere8(out, T::IsOneAbove8(roundsSide, magnitude, x, k.nearLimit));
             }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
-        } else if constexpr (kShape == Shape::kBlend) {
+        } else if constexpr (kBlends<kShape>) {
             const V greys = Greys(x, k);
             out = T::PackUnsigned16(BlendLanes(T::UnpackLow8(x, greys), k), BlendLanes(T::UnpackHigh8(x, greys), k));
+            if constexpr (kShape != Shape::kBlend) {
+                const V limit = T::LookupBytes(T::Sub8(greys, x), k.limits);
+                return T::SubOneWhere8(out, T::IsBelow8(kShape == Shape::kBlendLimits ? x : greys, limit));
+            }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
         } else {
             const V words = GreyWords(x, k);
@@ -324,9 +336,20 @@ void WalkInteger(const UInt8* src, UInt8* dst, int count, const TonefadePlan& pl
     }
 }
 
+template <class T, Shape kShape>
+void WalkUncorrected(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    IntegerConstants<T> k;
+    InitInteger<T, kShape, false>(plan, k);
+    Walk<T>(src, dst, count, IntegerOp<T, kShape, false, false>{k}, stream);
+}
+
 template <class T>
 void WalkLookup(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
-    if (plan.lookupNear)
+    if (plan.blendLimits && plan.blendLimitsByGrey)
+        WalkUncorrected<T, Shape::kBlendLimitsByGrey>(src, dst, count, plan, stream);
+    else if (plan.blendLimits)
+        WalkUncorrected<T, Shape::kBlendLimits>(src, dst, count, plan, stream);
+    else if (plan.lookupNear)
         WalkInteger<T, Shape::kLookupNear, false>(src, dst, count, plan, stream);
     else if (plan.lookupLimits)
         WalkInteger<T, Shape::kLookupLimits, false>(src, dst, count, plan, stream);
