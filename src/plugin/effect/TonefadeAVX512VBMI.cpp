@@ -41,6 +41,7 @@ struct AVX512VBMI : AVX512 {
     static ByteMask IsAbove8(ByteMask m, V c, V limit) { return _mm512_mask_cmpgt_epu8_mask(m & kColourMask, c, limit); }
     // The colour bytes where a < b.
     static ByteMask IsBelow8(V a, V b) { return _mm512_mask_cmplt_epu8_mask(kColourMask, a, b); }
+    static V AddWhere8(V v, ByteMask m, V addend) { return _mm512_mask_add_epi8(v, m, v, addend); }
     static V SubOneWhere8(V v, ByteMask m) { return _mm512_mask_sub_epi8(v, m, v, _mm512_set1_epi8(1)); }
 };
 

@@ -190,22 +190,27 @@ UInt8 LookupLane(const TonefadePlan& plan, int c, int m) {
     return UInt8((m >= c ? c + h : c - h) - (roundsSide && c > plan.lookupLimit[delta] ? 1 : 0));
 }
 
-// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables:
-// H read off the form on the side where s·d >= 0, each limit off the other side, then the
-// tables compared with the form on every (channel, grey) pair.
-bool MakeLookup(TonefadePlan& plan) {
-    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
-    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+using Lane = UInt8 (*)(const TonefadePlan&, int c, int m);
+
+// trunc(t / 100) modulo 256 in plain integers: the form of every amount, before the double's
+// rounding.
+UInt8 TruncLane(const TonefadePlan& plan, int c, int m) {
+    return UInt8((100 * long(c) + long(plan.slider) * (m - c)) / 100);
+}
+
+// H read off the lane on the side where s·d >= 0, each limit off the other side, then the
+// tables compared with the lane on every (channel, grey) pair.
+bool ReadLookup(TonefadePlan& plan, Lane lane) {
     const int sigma = plan.slider > 0 ? 1 : -1;  // the side of d where t >= 0
     plan.lookupLimits = plan.lookupNear = false;
     for (int delta = 0; delta < 256; ++delta) {
         const int mClean = sigma > 0 ? delta : 0, cClean = sigma > 0 ? 0 : delta;
-        const int h = (IntegerLane(plan, cClean, mClean) - cClean) * sigma;
+        const int h = (lane(plan, cClean, mClean) - cClean) * sigma;
         plan.lookupTable[delta] = UInt8(h);
         // The first c on the other side that takes one less (c = m + σδ).
         int limit = 255;
         for (int c = sigma > 0 ? delta : 0; c <= (sigma > 0 ? 255 : 255 - delta); ++c)
-            if (IntegerLane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
+            if (lane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
                 limit = c - 1;
                 break;
             }
@@ -216,7 +221,55 @@ bool MakeLookup(TonefadePlan& plan) {
     }
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m)
-            if (IntegerLane(plan, c, m) != LookupLane(plan, c, m)) return false;
+            if (lane(plan, c, m) != LookupLane(plan, c, m)) return false;
+    return true;
+}
+
+// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables
+// of their integer form, whose corrections then serve unchanged.
+bool MakeLookup(TonefadePlan& plan) {
+    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
+    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+    return ReadLookup(plan, IntegerLane);
+}
+
+// What the tables and their patches give for (c, m): see TonefadePlan::patches.
+UInt8 PatchedLane(const TonefadePlan& plan, int c, int m) {
+    const int w = (m - c) & 0xFF, side = m < c ? 1 : 0;
+    const bool hit = ((c - plan.patchFirst[w]) & 0xFF) < plan.patchCount[w];
+    return UInt8(LookupLane(plan, c, m) + (hit ? plan.patchDelta[side] : 0));
+}
+
+// The amounts on the double expression as tables of trunc(t / 100), patched where the double's
+// rounding parts from it: one channel range per difference w, one step per side of d.
+bool MakeExactLookup(TonefadePlan& plan) {
+    if (plan.form != TonefadeForm::kExact || !ReadLookup(plan, TruncLane)) return false;
+    std::array<int, 256> first, last, sideOf;
+    first.fill(256);
+    last.fill(-1);
+    sideOf.fill(-1);
+    int delta[2] = {0, 0};
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            const int step = (TonefadeExactChannel(c, m, plan.percent) - LookupLane(plan, c, m)) & 0xFF;
+            if (step == 0) continue;
+            const int w = (m - c) & 0xFF, side = m < c ? 1 : 0;
+            if ((step != 1 && step != 0xFF) || (delta[side] != 0 && delta[side] != step)) return false;
+            if (sideOf[w] != -1 && sideOf[w] != side) return false;
+            delta[side] = step;
+            sideOf[w] = side;
+            first[w] = std::min(first[w], c);
+            last[w] = std::max(last[w], c);
+        }
+    for (int w = 0; w < 256; ++w) {
+        plan.patchFirst[w] = UInt8(last[w] < 0 ? 0 : first[w]);
+        plan.patchCount[w] = UInt8(last[w] < 0 ? 0 : last[w] - first[w] + 1);  // < 256: w = 0 never parts
+    }
+    plan.patchDelta[0] = UInt8(delta[0]);
+    plan.patchDelta[1] = UInt8(delta[1]);
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m)
+            if (PatchedLane(plan, c, m) != TonefadeExactChannel(c, m, plan.percent)) return false;
     return true;
 }
 
@@ -261,6 +314,8 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     if (plan.divisor != 0 && !CheckIntegerForm(plan)) ClearReduced(plan);
     if (plan.divisor == 0 && !CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
     plan.lookup = MakeLookup(plan);
+    plan.patches = !plan.lookup && MakeExactLookup(plan);
+    plan.lookup |= plan.patches;
     plan.blendLimits = MakeBlendLimits(plan);
     return plan;
 }

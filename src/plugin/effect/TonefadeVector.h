@@ -60,6 +60,7 @@ struct IntegerConstants {
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
     V divideMul, divisorLess1;                              // the reduced forms' division
     V lookup[4], limits[4], nearLimit;                      // the tables of |d|
+    V patchFirst[4], patchCount[4], patchAbove, patchBelow;  // their patches, by grey − c
     __m128i shift, divideShift;
     int step;  // a
 };
@@ -129,6 +130,10 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
         k.nearLimit = T::Set1_8(plan.lookupLimit[1]);
         for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.lookupLimit + i * T::kBytes);
         k.step = plan.slider > 0 ? 1 : -1;
+        for (int i = 0; i < 4; ++i) k.patchFirst[i] = T::Load(plan.patchFirst + i * T::kBytes);
+        for (int i = 0; i < 4; ++i) k.patchCount[i] = T::Load(plan.patchCount + i * T::kBytes);
+        k.patchAbove = T::Set1_8(plan.patchDelta[0]);
+        k.patchBelow = T::Set1_8(plan.patchDelta[1]);
     } else if constexpr (kShape == Shape::kBlendLimits || kShape == Shape::kBlendLimitsByGrey) {
         for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.blendLimit + i * T::kBytes);
     } else if constexpr (kShape != Shape::kBlend)
@@ -223,7 +228,8 @@ inline typename T::V Correct(typename T::V x, typename T::V greys, typename T::V
 // The blend interleaves bytes with greys (unpack) and packs the lanes back; the
 // extrapolations, whose lanes hold more than a byte, split the bytes into even and odd lanes
 // instead and merge the low bytes back, which drops the rest.
-template <class T, Shape kShape, bool kTruncates, bool kCorrect>
+// kPatch: the byte tables' patches (TonefadePlan::patches).
+template <class T, Shape kShape, bool kTruncates, bool kCorrect, bool kPatch = false>
 struct IntegerOp {
     const IntegerConstants<T>& k;
     typename T::V operator()(typename T::V x) const {
@@ -233,7 +239,8 @@ struct IntegerOp {
             // c + H(d), H odd: H(|d|) added where grey >= c, subtracted where grey < c.
             const V greys = T::Shuffle8(GreyWords(x, k), k.spread);
             const auto below = T::IsGreater8(x, greys);
-            const V magnitude = T::NegateWhere8(T::Sub8(greys, x), below);
+            const V diff = T::Sub8(greys, x);
+            const V magnitude = T::NegateWhere8(diff, below);
             out = T::AddColours8(x, T::NegateWhere8(T::LookupBytes(magnitude, k.lookup), below));
             // One less where s·d < 0 and c is past the limit of |d|.
             if constexpr (kShape == Shape::kLookupLimits) {
@@ -242,6 +249,11 @@ struct IntegerOp {
             } else if constexpr (kShape == Shape::kLookupNear) {
                 const auto roundsSide = k.step > 0 ? below : T::Not8(below);
                 out = T::SubOneWhere8(out, T::IsOneAbove8(roundsSide, magnitude, x, k.nearLimit));
+            }
+            if constexpr (kPatch) {  // c − first < count, as bytes
+                const auto hit = T::IsBelow8(T::Sub8(x, T::LookupBytes(diff, k.patchFirst)), T::LookupBytes(diff, k.patchCount));
+                out = T::AddWhere8(out, hit & below, k.patchBelow);
+                out = T::AddWhere8(out, hit & T::Not8(below), k.patchAbove);
             }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
         } else if constexpr (kBlends<kShape>) {
@@ -343,9 +355,22 @@ void WalkUncorrected(const UInt8* src, UInt8* dst, int count, const TonefadePlan
     Walk<T>(src, dst, count, IntegerOp<T, kShape, false, false>{k}, stream);
 }
 
+template <class T, Shape kShape>
+void WalkPatched(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    IntegerConstants<T> k;
+    InitInteger<T, kShape, false>(plan, k);
+    Walk<T>(src, dst, count, IntegerOp<T, kShape, false, false, true>{k}, stream);
+}
+
 template <class T>
 void WalkLookup(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
-    if (plan.blendLimits && plan.blendLimitsByGrey)
+    if (plan.patches && plan.lookupNear)
+        WalkPatched<T, Shape::kLookupNear>(src, dst, count, plan, stream);
+    else if (plan.patches && plan.lookupLimits)
+        WalkPatched<T, Shape::kLookupLimits>(src, dst, count, plan, stream);
+    else if (plan.patches)
+        WalkPatched<T, Shape::kLookup>(src, dst, count, plan, stream);
+    else if (plan.blendLimits && plan.blendLimitsByGrey)
         WalkUncorrected<T, Shape::kBlendLimitsByGrey>(src, dst, count, plan, stream);
     else if (plan.blendLimits)
         WalkUncorrected<T, Shape::kBlendLimits>(src, dst, count, plan, stream);
