@@ -192,6 +192,15 @@ UInt8 LookupLane(const TonefadePlan& plan, int c, int m) {
 
 using Lane = UInt8 (*)(const TonefadePlan&, int c, int m);
 
+// The double expression on every pair, [grey][channel], computed once for the checks that
+// read it twice.
+std::vector<UInt8> ExactPairs(const TonefadePlan& plan) {
+    std::vector<UInt8> exact(256 * 256);
+    for (int m = 0; m < 256; ++m)
+        for (int c = 0; c < 256; ++c) exact[m * 256 + c] = TonefadeExactChannel(c, m, plan.percent);
+    return exact;
+}
+
 // trunc(t / 100) modulo 256 in plain integers: the form of every amount, before the double's
 // rounding.
 UInt8 TruncLane(const TonefadePlan& plan, int c, int m) {
@@ -244,6 +253,7 @@ UInt8 PatchedLane(const TonefadePlan& plan, int c, int m) {
 // rounding parts from it: one channel range per difference w, one step per side of d.
 bool MakeExactLookup(TonefadePlan& plan) {
     if (plan.form != TonefadeForm::kExact || !ReadLookup(plan, TruncLane)) return false;
+    const std::vector<UInt8> exact = ExactPairs(plan);
     std::array<int, 256> first, last, sideOf;
     first.fill(256);
     last.fill(-1);
@@ -251,7 +261,7 @@ bool MakeExactLookup(TonefadePlan& plan) {
     int delta[2] = {0, 0};
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m) {
-            const int step = (TonefadeExactChannel(c, m, plan.percent) - LookupLane(plan, c, m)) & 0xFF;
+            const int step = (exact[m * 256 + c] - LookupLane(plan, c, m)) & 0xFF;
             if (step == 0) continue;
             const int w = (m - c) & 0xFF, side = m < c ? 1 : 0;
             if ((step != 1 && step != 0xFF) || (delta[side] != 0 && delta[side] != step)) return false;
@@ -269,7 +279,7 @@ bool MakeExactLookup(TonefadePlan& plan) {
     plan.patchDelta[1] = UInt8(delta[1]);
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m)
-            if (PatchedLane(plan, c, m) != TonefadeExactChannel(c, m, plan.percent)) return false;
+            if (PatchedLane(plan, c, m) != exact[m * 256 + c]) return false;
     return true;
 }
 
@@ -278,11 +288,14 @@ bool MakeExactLookup(TonefadePlan& plan) {
 // blend less one below the limits compared with the double expression on every pair.
 bool MakeBlendLimits(TonefadePlan& plan) {
     if (plan.form != TonefadeForm::kBlend || plan.corrections == 0) return false;
+    const std::vector<UInt8> exact = ExactPairs(plan);
+    std::vector<UInt8> blend(256 * 256);
     std::array<int, 256> limit{};
     int sides = 0;  // bit 0: some correction where grey > c, bit 1: where grey < c
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m) {
-            if (TonefadeExactChannel(c, m, plan.percent) == IntegerLane(plan, c, m)) continue;
+            blend[m * 256 + c] = IntegerLane(plan, c, m);
+            if (exact[m * 256 + c] == blend[m * 256 + c]) continue;
             sides |= m > c ? 1 : 2;
             const int w = (m - c) & 0xFF, x = m > c ? c : m;
             limit[w] = std::max(limit[w], x + 1);
@@ -296,8 +309,8 @@ bool MakeBlendLimits(TonefadePlan& plan) {
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m) {
             const int x = plan.blendLimitsByGrey ? m : c;
-            const UInt8 got = UInt8(IntegerLane(plan, c, m) - (x < plan.blendLimit[(m - c) & 0xFF] ? 1 : 0));
-            if (got != TonefadeExactChannel(c, m, plan.percent)) return false;
+            const UInt8 got = UInt8(blend[m * 256 + c] - (x < plan.blendLimit[(m - c) & 0xFF] ? 1 : 0));
+            if (got != exact[m * 256 + c]) return false;
         }
     return true;
 }
