@@ -1,8 +1,10 @@
 // TonefadeAVX512VBMI: the AVX-512 row kernels with byte permutes across two registers (VBMI),
-// which look up a 256-byte table per byte in four instructions: the wide extrapolations whose
+// which look up a 256-byte table per byte in four instructions: the extrapolations whose
 // result is the channel plus a function of the difference grey − channel take it from a
-// table instead of computing it. This file alone is built with -mavx512vbmi (and F, BW); the
-// dispatch runs it only where the processor (and its operating system) has all three.
+// table instead of computing it, the amounts on the double expression take the same tables
+// with patches, and the blend's corrections become a table of limits. This file alone is
+// built with -mavx512vbmi (and F, BW); the dispatch runs it only where the processor (and its
+// operating system) has all three.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
