@@ -101,10 +101,11 @@ int main(int argc, char** argv) try {
     const TonefadeISA isas[] = {TonefadeISA::kScalar, TonefadeISA::kAVX2, TonefadeISA::kAVX512,
                                 TonefadeISA::kAVX512VBMI};
     const char* const isaNames[] = {"Auto", "Scalar", "AVX2", "AVX512", "AVX512VBMI"};
-    // The blend as it is (0, 50, 100) and corrected (29); beyond 0..100 the effect's whole
-    // range: factors that reduce to small fractions (-50, 150), one that does not (199), whole
-    // multiples (200, 1000), and the wide forms near (20050) and far (32767, -32768).
-    const SInt16 amounts[] = {0, 29, 50, 100, -50, 150, 199, 200, 1000, 20050, 32767, -32768};
+    // The blend as it is (0, 50, 100) and corrected (29 and 55: below limits of the channel and
+    // of the grey); beyond 0..100 the effect's whole range: factors that reduce to small fractions
+    // (-50, 150), one that does not (199), whole multiples (200, 1000), the wide forms near
+    // (20050) and far (32767, -32768), and the smallest amount on the double expression (110).
+    const SInt16 amounts[] = {0, 29, 55, 50, 100, -50, 150, 199, 200, 1000, 20050, 32767, -32768, 110};
     for (const Size& s : sizes) {
         std::ostringstream name;
         name << "memcpy/" << s.w << 'x' << s.h;

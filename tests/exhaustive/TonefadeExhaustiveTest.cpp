@@ -148,10 +148,12 @@ const auto kModes = ::testing::Values(Mode{TonefadeISA::kScalar, false}, Mode{To
 // corrections), the wide forms near and far, and the reduced forms for every divisor (2 and 4
 // by a shift, 5 to 100 by a multiply; -1170 and -28 with corrections), far wide forms with
 // corrections (-32765), and extrapolations that round toward zero by a limit per difference on
-// the byte tables (199, 333).
-const auto kSliders = ::testing::Values<SInt16>(-32768, -32765, -20050, -12701, -1170, -150, -50, -29, -28, 0, 1, 29, 30, 50,
-                                                57, 80, 99, 100, 101, 102, 105, 120, 125, 150, 199, 200, 333, 1000, 12800,
-                                                20050, 25600, 32767);
+// the byte tables (199, 333); the blend's corrections as limits of the channel (29, 57) and of
+// the grey (55, 68) on the byte tables; and amounts on the double expression, whose byte tables
+// are patched on both sides of d (-32740, 110, 116).
+const auto kSliders = ::testing::Values<SInt16>(-32768, -32765, -32740, -20050, -12701, -1170, -150, -50, -29, -28, 0, 1, 29,
+                                                30, 50, 55, 57, 68, 80, 99, 100, 101, 102, 105, 110, 116, 120, 125, 150, 199,
+                                                200, 333, 1000, 12800, 20050, 25600, 32767);
 
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeExhaustive, ::testing::Combine(kModes, kSliders), CaseName);
 INSTANTIATE_TEST_SUITE_P(Tonefade, TonefadeSweep, kModes, SweepName);

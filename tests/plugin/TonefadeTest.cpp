@@ -335,6 +335,12 @@ TEST(TonefadeArithmetic, CheckedIntegerFormCorrectedOrExact) {
         EXPECT_EQ(info.arithmetic == TonefadeArithmetic::kExact, c.form == kExact) << c.slider;
         EXPECT_EQ(info.corrections > 0, c.corrected) << c.slider;
     }
+    // Byte tables (with VBMI): every corrected blend, every extrapolation but the reduced forms
+    // and the whole multiples, and the amounts on the double expression (patched tables).
+    for (const SInt16 slider : {29, 35, 55, 56, 57, 58, 68, 70, 82, 199, -29, 20050, 32767, 110, 116, -32740})
+        EXPECT_TRUE(GetTonefadeSliderInfo(slider).byteTables) << slider;
+    for (const SInt16 slider : {0, 50, 100, 150, -28, 200})
+        EXPECT_FALSE(GetTonefadeSliderInfo(slider).byteTables) << slider;
     SetTonefadeExactOnlyForTesting(true);
     EXPECT_EQ(GetTonefadeSliderInfo(50).arithmetic, TonefadeArithmetic::kExact);
     SetTonefadeExactOnlyForTesting(false);

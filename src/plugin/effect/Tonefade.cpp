@@ -143,7 +143,7 @@ void WalkFrame(const PixelAccess& src, const PixelAccess& dst, const Rect& activ
     if (plan != nullptr && rows.usesTable && !plan->exactOnly) EnsureTonefadeTable(*plan);
     // In place, the pixels outside are already where they belong.
     const bool copy = copyRest && !(src.base == dst.base && src.rowBytes == dst.rowBytes);
-    const bool byTables = plan != nullptr && plan->lookup && !plan->exactOnly && rows.tableEffect != nullptr;
+    const bool byTables = plan != nullptr && (plan->lookup || plan->blendLimits) && !plan->exactOnly && rows.tableEffect != nullptr;
     const FrameWalk walk{rows, byTables ? rows.tableEffect : rows.effect, plan, inside, width, copy,
                          StreamsTarget(std::size_t(width) * height * 8, plan)};
 

@@ -1,8 +1,10 @@
 // TonefadeAVX512VBMI: the AVX-512 row kernels with byte permutes across two registers (VBMI),
-// which look up a 256-byte table per byte in four instructions: the wide extrapolations whose
+// which look up a 256-byte table per byte in four instructions: the extrapolations whose
 // result is the channel plus a function of the difference grey − channel take it from a
-// table instead of computing it. This file alone is built with -mavx512vbmi (and F, BW); the
-// dispatch runs it only where the processor (and its operating system) has all three.
+// table instead of computing it, the amounts on the double expression take the same tables
+// with patches, and the blend's corrections become a table of limits. This file alone is
+// built with -mavx512vbmi (and F, BW); the dispatch runs it only where the processor (and its
+// operating system) has all three.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
@@ -39,6 +41,9 @@ struct AVX512VBMI : AVX512 {
     }
     // The colour bytes where m holds and c > limit.
     static ByteMask IsAbove8(ByteMask m, V c, V limit) { return _mm512_mask_cmpgt_epu8_mask(m & kColourMask, c, limit); }
+    // The colour bytes where a < b.
+    static ByteMask IsBelow8(V a, V b) { return _mm512_mask_cmplt_epu8_mask(kColourMask, a, b); }
+    static V AddWhere8(V v, ByteMask m, V addend) { return _mm512_mask_add_epi8(v, m, v, addend); }
     static V SubOneWhere8(V v, ByteMask m) { return _mm512_mask_sub_epi8(v, m, v, _mm512_set1_epi8(1)); }
 };
 

@@ -28,6 +28,7 @@ struct TonefadeSliderInfo {
     TonefadeArithmetic arithmetic;
     int corrections;  // runs of pairs where the integer form needed patching
     TonefadeForm form;
+    bool byteTables;  // with byte permutes (VBMI), looked up in tables of the difference
 };
 TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1);
 // Makes every slider value take the double expression, so that its vector code can be

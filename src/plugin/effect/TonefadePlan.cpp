@@ -190,22 +190,36 @@ UInt8 LookupLane(const TonefadePlan& plan, int c, int m) {
     return UInt8((m >= c ? c + h : c - h) - (roundsSide && c > plan.lookupLimit[delta] ? 1 : 0));
 }
 
-// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables:
-// H read off the form on the side where s·d >= 0, each limit off the other side, then the
-// tables compared with the form on every (channel, grey) pair.
-bool MakeLookup(TonefadePlan& plan) {
-    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
-    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+using Lane = UInt8 (*)(const TonefadePlan&, int c, int m);
+
+// The double expression on every pair, [grey][channel], computed once for the checks that
+// read it twice.
+std::vector<UInt8> ExactPairs(const TonefadePlan& plan) {
+    std::vector<UInt8> exact(256 * 256);
+    for (int m = 0; m < 256; ++m)
+        for (int c = 0; c < 256; ++c) exact[m * 256 + c] = TonefadeExactChannel(c, m, plan.percent);
+    return exact;
+}
+
+// trunc(t / 100) modulo 256 in plain integers: the form of every amount, before the double's
+// rounding.
+UInt8 TruncLane(const TonefadePlan& plan, int c, int m) {
+    return UInt8((100 * long(c) + long(plan.slider) * (m - c)) / 100);
+}
+
+// H read off the lane on the side where s·d >= 0, each limit off the other side, then the
+// tables compared with the lane on every (channel, grey) pair.
+bool ReadLookup(TonefadePlan& plan, Lane lane) {
     const int sigma = plan.slider > 0 ? 1 : -1;  // the side of d where t >= 0
     plan.lookupLimits = plan.lookupNear = false;
     for (int delta = 0; delta < 256; ++delta) {
         const int mClean = sigma > 0 ? delta : 0, cClean = sigma > 0 ? 0 : delta;
-        const int h = (IntegerLane(plan, cClean, mClean) - cClean) * sigma;
+        const int h = (lane(plan, cClean, mClean) - cClean) * sigma;
         plan.lookupTable[delta] = UInt8(h);
         // The first c on the other side that takes one less (c = m + σδ).
         int limit = 255;
         for (int c = sigma > 0 ? delta : 0; c <= (sigma > 0 ? 255 : 255 - delta); ++c)
-            if (IntegerLane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
+            if (lane(plan, c, c - sigma * delta) != UInt8(c - sigma * h)) {
                 limit = c - 1;
                 break;
             }
@@ -216,7 +230,88 @@ bool MakeLookup(TonefadePlan& plan) {
     }
     for (int c = 0; c < 256; ++c)
         for (int m = 0; m < 256; ++m)
-            if (IntegerLane(plan, c, m) != LookupLane(plan, c, m)) return false;
+            if (lane(plan, c, m) != LookupLane(plan, c, m)) return false;
+    return true;
+}
+
+// The extrapolations (not the reduced forms or whole multiples, which are cheaper) as tables
+// of their integer form, whose corrections then serve unchanged.
+bool MakeLookup(TonefadePlan& plan) {
+    const bool wide = plan.form == TonefadeForm::kExtrapolateWide;
+    if (!wide && (plan.form != TonefadeForm::kExtrapolate || plan.multiple)) return false;
+    return ReadLookup(plan, IntegerLane);
+}
+
+// What the tables and their patches give for (c, m): see TonefadePlan::patches.
+UInt8 PatchedLane(const TonefadePlan& plan, int c, int m) {
+    const int w = (m - c) & 0xFF, side = m < c ? 1 : 0;
+    const bool hit = ((c - plan.patchFirst[w]) & 0xFF) < plan.patchCount[w];
+    return UInt8(LookupLane(plan, c, m) + (hit ? plan.patchDelta[side] : 0));
+}
+
+// The amounts on the double expression as tables of trunc(t / 100), patched where the double's
+// rounding parts from it: one channel range per difference w, one step per side of d.
+bool MakeExactLookup(TonefadePlan& plan) {
+    if (plan.form != TonefadeForm::kExact || !ReadLookup(plan, TruncLane)) return false;
+    const std::vector<UInt8> exact = ExactPairs(plan);
+    std::array<int, 256> first, last, sideOf;
+    first.fill(256);
+    last.fill(-1);
+    sideOf.fill(-1);
+    int delta[2] = {0, 0};
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            const int step = (exact[m * 256 + c] - LookupLane(plan, c, m)) & 0xFF;
+            if (step == 0) continue;
+            const int w = (m - c) & 0xFF, side = m < c ? 1 : 0;
+            if ((step != 1 && step != 0xFF) || (delta[side] != 0 && delta[side] != step)) return false;
+            if (sideOf[w] != -1 && sideOf[w] != side) return false;
+            delta[side] = step;
+            sideOf[w] = side;
+            first[w] = std::min(first[w], c);
+            last[w] = std::max(last[w], c);
+        }
+    for (int w = 0; w < 256; ++w) {
+        plan.patchFirst[w] = UInt8(last[w] < 0 ? 0 : first[w]);
+        plan.patchCount[w] = UInt8(last[w] < 0 ? 0 : last[w] - first[w] + 1);  // < 256: w = 0 never parts
+    }
+    plan.patchDelta[0] = UInt8(delta[0]);
+    plan.patchDelta[1] = UInt8(delta[1]);
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m)
+            if (PatchedLane(plan, c, m) != exact[m * 256 + c]) return false;
+    return true;
+}
+
+// The blend's corrections as limits on one side of d (see TonefadePlan::blendLimits): each
+// limit one past the largest channel (or grey) the double expression takes one off, then the
+// blend less one below the limits compared with the double expression on every pair.
+bool MakeBlendLimits(TonefadePlan& plan) {
+    if (plan.form != TonefadeForm::kBlend || plan.corrections == 0) return false;
+    const std::vector<UInt8> exact = ExactPairs(plan);
+    std::vector<UInt8> blend(256 * 256);
+    std::array<int, 256> limit{};
+    int sides = 0;  // bit 0: some correction where grey > c, bit 1: where grey < c
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            blend[m * 256 + c] = IntegerLane(plan, c, m);
+            if (exact[m * 256 + c] == blend[m * 256 + c]) continue;
+            sides |= m > c ? 1 : 2;
+            const int w = (m - c) & 0xFF, x = m > c ? c : m;
+            limit[w] = std::max(limit[w], x + 1);
+        }
+    if (sides == 3) return false;
+    plan.blendLimitsByGrey = sides == 2;
+    for (int w = 0; w < 256; ++w) {
+        if (limit[w] > 255) return false;
+        plan.blendLimit[w] = UInt8(limit[w]);
+    }
+    for (int c = 0; c < 256; ++c)
+        for (int m = 0; m < 256; ++m) {
+            const int x = plan.blendLimitsByGrey ? m : c;
+            const UInt8 got = UInt8(blend[m * 256 + c] - (x < plan.blendLimit[(m - c) & 0xFF] ? 1 : 0));
+            if (got != exact[m * 256 + c]) return false;
+        }
     return true;
 }
 
@@ -232,6 +327,9 @@ TonefadePlan BuildPlan(SInt16 slider, bool exactOnly) {
     if (plan.divisor != 0 && !CheckIntegerForm(plan)) ClearReduced(plan);
     if (plan.divisor == 0 && !CheckIntegerForm(plan)) plan.form = TonefadeForm::kExact;
     plan.lookup = MakeLookup(plan);
+    plan.patches = !plan.lookup && MakeExactLookup(plan);
+    plan.lookup |= plan.patches;
+    plan.blendLimits = MakeBlendLimits(plan);
     return plan;
 }
 
@@ -274,7 +372,7 @@ TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1) {
     const TonefadePlan& plan = TonefadePlanFor(slider1);
     const bool exact = plan.form == TonefadeForm::kExact;
     return {exact ? TonefadeArithmetic::kExact : TonefadeArithmetic::kInteger, exact ? 0 : plan.corrections,
-            plan.form};
+            plan.form, plan.lookup || plan.blendLimits};
 }
 
 void SetTonefadeExactOnlyForTesting(bool exactOnly) { gExactOnly.store(exactOnly, std::memory_order_relaxed); }

@@ -82,6 +82,22 @@ struct TonefadePlan {
     // lookupNear: only that of |d| = 1, as for the wide forms while |a| < 256).
     bool lookup = false, lookupLimits = false, lookupNear = false;
     UInt8 lookupTable[256] = {}, lookupLimit[256] = {};
+    // The blend's corrections as a table of w = (grey − c) modulo 256: the double expression is
+    // one less than the blend exactly where x < blendLimit[w], x the channel (blendLimitsByGrey
+    // false) or the grey. Every correction of the blend takes one off, on one side of d only:
+    // where grey > c (by channel) the pairs of one w have channels 0..255 − w, and those of the
+    // other side channels 256 − w..255, so a limit up to 256 − w keeps to its own side; where
+    // grey < c (by grey), grey < w, and on the other side grey >= w. Checked on every pair.
+    // The amounts on the double expression by the same tables, read off trunc(t / 100), then
+    // patched where the double's rounding parts from it: by patchDelta[0] where grey >= c,
+    // patchDelta[1] where grey < c (each 0, 1 or −1), for channels patchFirst[w] up to
+    // patchFirst[w] + patchCount[w] − 1, w = (grey − c) modulo 256 (the two sides of d
+    // share a w only in different channels, and only one side's are patched). Checked on
+    // every pair.
+    bool patches = false;
+    UInt8 patchFirst[256] = {}, patchCount[256] = {}, patchDelta[2] = {};
+    bool blendLimits = false, blendLimitsByGrey = false;
+    UInt8 blendLimit[256] = {};
 
     // The runs, each in its own bucket, field by field: the 16-byte tables that the vector
     // code's byte lookup takes as they are. Empty buckets have delta 0. Plain arrays: read

@@ -20,8 +20,8 @@ struct TonefadeRowKernels {
     void (*endStreams)();
     // Whether effect reads plan.table (EnsureTonefadeTable).
     bool usesTable;
-    // The effect for plans whose byte tables serve (plan.lookup), where the instruction set
-    // looks bytes up; null where effect serves every plan.
+    // The effect for plans whose byte tables serve (plan.lookup, plan.blendLimits), where the
+    // instruction set looks bytes up; null where effect serves every plan.
     void (*tableEffect)(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream);
 };
 

@@ -25,10 +25,16 @@ namespace {
 // multiply-high (kReducedMagic).
 // kLookup, kLookupNear, kLookupLimits: the extrapolations by tables of the difference, without
 // limits, with one for |d| = 1 alone, or with a table of them (WalkLookup, for instruction sets
-// with byte lookups: their traits add LookupBytes and the byte masks).
+// with byte lookups: their traits add LookupBytes and the byte masks). kBlendLimits,
+// kBlendLimitsByGrey: the blend, one less where the channel or the grey is below its limit in a
+// table of the difference (the blend's corrections, on the same instruction sets).
 enum class Shape {
-    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear, kLookupLimits
+    kBlend, kMultiple, kExtrapolate, kUnitStep, kWideNear, kWideFar, kReducedShift, kReducedMagic, kLookup, kLookupNear,
+    kLookupLimits, kBlendLimits, kBlendLimitsByGrey
 };
+
+template <Shape kShape>
+constexpr bool kBlends = kShape == Shape::kBlend || kShape == Shape::kBlendLimits || kShape == Shape::kBlendLimitsByGrey;
 
 // The same four weight bytes in every pixel (32 bits).
 inline int PixelWeights(int b0, int b1, int b2, int b3) {
@@ -54,6 +60,7 @@ struct IntegerConstants {
     V runDiff, runFirst, runSpan, runDelta, low4, colour;  // corrections
     V divideMul, divisorLess1;                              // the reduced forms' division
     V lookup[4], limits[4], nearLimit;                      // the tables of |d|
+    V patchFirst[4], patchCount[4], patchAbove, patchBelow;  // their patches, by grey − c
     __m128i shift, divideShift;
     int step;  // a
 };
@@ -123,6 +130,12 @@ void InitInteger(const TonefadePlan& plan, IntegerConstants<T>& k) {
         k.nearLimit = T::Set1_8(plan.lookupLimit[1]);
         for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.lookupLimit + i * T::kBytes);
         k.step = plan.slider > 0 ? 1 : -1;
+        for (int i = 0; i < 4; ++i) k.patchFirst[i] = T::Load(plan.patchFirst + i * T::kBytes);
+        for (int i = 0; i < 4; ++i) k.patchCount[i] = T::Load(plan.patchCount + i * T::kBytes);
+        k.patchAbove = T::Set1_8(plan.patchDelta[0]);
+        k.patchBelow = T::Set1_8(plan.patchDelta[1]);
+    } else if constexpr (kShape == Shape::kBlendLimits || kShape == Shape::kBlendLimitsByGrey) {
+        for (int i = 0; i < 4; ++i) k.limits[i] = T::Load(plan.blendLimit + i * T::kBytes);
     } else if constexpr (kShape != Shape::kBlend)
         InitExtrapolation(plan, k);
     if constexpr (kCorrect) InitBuckets(plan, k);
@@ -215,7 +228,8 @@ inline typename T::V Correct(typename T::V x, typename T::V greys, typename T::V
 // The blend interleaves bytes with greys (unpack) and packs the lanes back; the
 // extrapolations, whose lanes hold more than a byte, split the bytes into even and odd lanes
 // instead and merge the low bytes back, which drops the rest.
-template <class T, Shape kShape, bool kTruncates, bool kCorrect>
+// kPatch: the byte tables' patches (TonefadePlan::patches).
+template <class T, Shape kShape, bool kTruncates, bool kCorrect, bool kPatch = false>
 struct IntegerOp {
     const IntegerConstants<T>& k;
     typename T::V operator()(typename T::V x) const {
@@ -225,7 +239,8 @@ struct IntegerOp {
             // c + H(d), H odd: H(|d|) added where grey >= c, subtracted where grey < c.
             const V greys = T::Shuffle8(GreyWords(x, k), k.spread);
             const auto below = T::IsGreater8(x, greys);
-            const V magnitude = T::NegateWhere8(T::Sub8(greys, x), below);
+            const V diff = T::Sub8(greys, x);
+            const V magnitude = T::NegateWhere8(diff, below);
             out = T::AddColours8(x, T::NegateWhere8(T::LookupBytes(magnitude, k.lookup), below));
             // One less where s·d < 0 and c is past the limit of |d|.
             if constexpr (kShape == Shape::kLookupLimits) {
@@ -235,10 +250,19 @@ struct IntegerOp {
                 const auto roundsSide = k.step > 0 ? below : T::Not8(below);
                 out = T::SubOneWhere8(out, T::IsOneAbove8(roundsSide, magnitude, x, k.nearLimit));
             }
+            if constexpr (kPatch) {  // c − first < count, as bytes
+                const auto hit = T::IsBelow8(T::Sub8(x, T::LookupBytes(diff, k.patchFirst)), T::LookupBytes(diff, k.patchCount));
+                out = T::AddWhere8(out, hit & below, k.patchBelow);
+                out = T::AddWhere8(out, hit & T::Not8(below), k.patchAbove);
+            }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
-        } else if constexpr (kShape == Shape::kBlend) {
+        } else if constexpr (kBlends<kShape>) {
             const V greys = Greys(x, k);
             out = T::PackUnsigned16(BlendLanes(T::UnpackLow8(x, greys), k), BlendLanes(T::UnpackHigh8(x, greys), k));
+            if constexpr (kShape != Shape::kBlend) {
+                const V limit = T::LookupBytes(T::Sub8(greys, x), k.limits);
+                return T::SubOneWhere8(out, T::IsBelow8(kShape == Shape::kBlendLimits ? x : greys, limit));
+            }
             if constexpr (kCorrect) return Correct(x, greys, out, k);
         } else {
             const V words = GreyWords(x, k);
@@ -324,9 +348,33 @@ void WalkInteger(const UInt8* src, UInt8* dst, int count, const TonefadePlan& pl
     }
 }
 
+template <class T, Shape kShape>
+void WalkUncorrected(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    IntegerConstants<T> k;
+    InitInteger<T, kShape, false>(plan, k);
+    Walk<T>(src, dst, count, IntegerOp<T, kShape, false, false>{k}, stream);
+}
+
+template <class T, Shape kShape>
+void WalkPatched(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
+    IntegerConstants<T> k;
+    InitInteger<T, kShape, false>(plan, k);
+    Walk<T>(src, dst, count, IntegerOp<T, kShape, false, false, true>{k}, stream);
+}
+
 template <class T>
 void WalkLookup(const UInt8* src, UInt8* dst, int count, const TonefadePlan& plan, bool stream) {
-    if (plan.lookupNear)
+    if (plan.patches && plan.lookupNear)
+        WalkPatched<T, Shape::kLookupNear>(src, dst, count, plan, stream);
+    else if (plan.patches && plan.lookupLimits)
+        WalkPatched<T, Shape::kLookupLimits>(src, dst, count, plan, stream);
+    else if (plan.patches)
+        WalkPatched<T, Shape::kLookup>(src, dst, count, plan, stream);
+    else if (plan.blendLimits && plan.blendLimitsByGrey)
+        WalkUncorrected<T, Shape::kBlendLimitsByGrey>(src, dst, count, plan, stream);
+    else if (plan.blendLimits)
+        WalkUncorrected<T, Shape::kBlendLimits>(src, dst, count, plan, stream);
+    else if (plan.lookupNear)
         WalkInteger<T, Shape::kLookupNear, false>(src, dst, count, plan, stream);
     else if (plan.lookupLimits)
         WalkInteger<T, Shape::kLookupLimits, false>(src, dst, count, plan, stream);
