@@ -362,10 +362,7 @@ TonefadePlan& TonefadePlanFor(SInt16 slider) {
 }
 
 void EnsureTonefadeTable(TonefadePlan& plan) {
-    if (!plan.table.empty()) return;
-    plan.table.resize(256 * 256);
-    for (int mixer = 0; mixer < 256; ++mixer)
-        for (int c = 0; c < 256; ++c) plan.table[mixer * 256 + c] = TonefadeExactChannel(c, mixer, plan.percent);
+    if (plan.table.empty()) plan.table = ExactPairs(plan);
 }
 
 TonefadeSliderInfo GetTonefadeSliderInfo(SInt16 slider1) {
