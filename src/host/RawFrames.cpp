@@ -3,6 +3,7 @@
 #include "RawFrames.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,8 +53,12 @@ std::unique_ptr<RawFrames> RawFrames::Open(const std::string& path, AVFormatCont
     std::unique_ptr<RawFrames> raw(new RawFrames);
     raw->offsets_ = FrameOffsets(st, frameCount, rowBytes * par->height);
     if (raw->offsets_.empty()) return nullptr;
-    raw->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (raw->fd_ < 0) return nullptr;
+    // Opened a second time, after the decoder: whatever is at the path now must still be a
+    // regular file (a pipe put there meanwhile would block the read), and frame 0 below
+    // must still be the decoder's.
+    raw->fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (raw->fd_ < 0 || ::fstat(raw->fd_, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
     raw->format_ = format;
     raw->width_ = par->width;
     raw->height_ = par->height;
